@@ -1,0 +1,40 @@
+#include "support/gl_context.h"
+
+GLFWwindow* GlContextTest::window = nullptr;
+
+void GlContextTest::SetUpTestSuite() {
+  if (window) return;
+  if (!glfwInit()) return;
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+  glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+  window = glfwCreateWindow(64, 64, "kellvane-test", nullptr, nullptr);
+  if (!window) return;
+  glfwMakeContextCurrent(window);
+  glewExperimental = GL_TRUE;
+  glewInit();
+  drainGlErrors();  // glewInit's probing can leave an error behind
+}
+
+void GlContextTest::TearDownTestSuite() {
+  if (window) glfwDestroyWindow(window);
+  window = nullptr;
+  glfwTerminate();
+}
+
+void GlContextTest::SetUp() {
+  // If you land here, no display was reachable: run the tests through tools/run-tests.sh (Xvfb).
+  ASSERT_NE(window, nullptr) << "no GL context (is DISPLAY set?)";
+  glfwMakeContextCurrent(window);
+}
+
+void GlContextTest::TearDown() { EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR)); }
+
+GLenum drainGlErrors() {
+  GLenum first = glGetError();
+  for (GLenum e = first; e != GL_NO_ERROR; e = glGetError()) {
+  }
+  return first;
+}
