@@ -70,6 +70,13 @@ void PhysicsWorld::releasePhysicsWorld() {
 
 RigidBody* PhysicsWorld::addBody(std::unique_ptr<RigidBody> body) {
   btRigidBody* native = body->native->body.get();
+  // Fast bodies (a box falls over 50 units per second after 20 units) would pass deep into what
+  // they hit within one frame; swept collision stops them at the contact instead.
+  btVector3 centre;
+  btScalar boundingRadius;
+  native->getCollisionShape()->getBoundingSphere(centre, boundingRadius);
+  native->setCcdMotionThreshold(0.25f * boundingRadius);
+  native->setCcdSweptSphereRadius(0.2f * boundingRadius);
   native->setCollisionFlags(native->getCollisionFlags() | btCollisionObject::CF_CUSTOM_MATERIAL_CALLBACK);
   body->native->world = &scene->world;
   body->native->worldGravity = gravity;
@@ -158,6 +165,14 @@ RigidBody* PhysicsWorld::createWedgeBody(const Pose& pose, float sx, float sy, f
   return createConvexBody(pose, points);
 }
 
+bool PhysicsWorld::raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3* hitPoint) const {
+  btCollisionWorld::ClosestRayResultCallback result(toBt(from), toBt(to));
+  scene->world.rayTest(toBt(from), toBt(to), result);
+  if (!result.hasHit()) return false;
+  if (hitPoint) *hitPoint = toGlm(result.m_hitPointWorld);
+  return true;
+}
+
 void PhysicsWorld::stepPhysics(float dt) {
   // No fixed sub-steps: one step as long as the frame, as the game's timing expects.
   scene->world.stepSimulation(dt, 0);
@@ -176,6 +191,7 @@ void RigidBody::setKinematic(bool kinematic) {
   if (kinematic) {
     // The solver must see a kinematic body as immovable: no inverse mass, no inverse inertia.
     body->setMassProps(0.0f, btVector3(0, 0, 0));
+    body->updateInertiaTensor();
     body->setLinearVelocity(btVector3(0, 0, 0));
     body->setAngularVelocity(btVector3(0, 0, 0));
     body->setActivationState(DISABLE_DEACTIVATION);

@@ -53,6 +53,9 @@ class PhysicsWorld {
   // A ramp falling from +sizeY/2 at the back (-z) to 0.01 of that at the front (+z).
   RigidBody* createWedgeBody(const Pose& pose, float sizeX, float sizeY, float sizeZ);
 
+  // The first surface on the segment from -> to, if any: where it was hit.
+  bool raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3* hitPoint) const;
+
   // One simulation step of dt seconds; returns when it is done.
   void stepPhysics(float dt);
 

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <glm/gtc/quaternion.hpp>
+
+#include "physics/physics_world.h"
+
+namespace {
+
+constexpr float kFrame = 1.0f / 60.0f;
+
+// Steps until the bottom of a unit box reaches the ground and returns the elapsed time.
+float timeUntilLanding(PhysicsWorld& world, RigidBody* body, float dt, float maxTime = 5.0f) {
+  float t = 0.0f;
+  while (t < maxTime) {
+    world.stepPhysics(dt);
+    t += dt;
+    if (body->globalPose().position.y <= 0.5f + 0.01f) return t;
+  }
+  return -1.0f;
+}
+
+}  // namespace
+
+TEST(PhysicsWorld, BoxDroppedFromHeightLandsAfterFreeFallTime) {
+  for (float h : {5.0f, 20.0f}) {
+    for (float dt : {1.0f / 60.0f, 1.0f / 144.0f}) {
+      PhysicsWorld world;
+      // A unit box whose bottom starts h above the ground plane.
+      RigidBody* box = world.createDynamicBody(Pose{{0, h + 0.5f, 0}}, CollisionShape::box({0.5f, 0.5f, 0.5f}), {});
+      const float expected = std::sqrt(2.0f * h / 69.81f);
+      EXPECT_NEAR(timeUntilLanding(world, box, dt), expected, 1.5f * dt) << "h " << h << " dt " << dt;
+      // It bounces (restitution 0.6) and settles on the plane, not inside it.
+      for (int i = 0; i < 5 / dt; ++i) world.stepPhysics(dt);
+      EXPECT_NEAR(box->globalPose().position.y, 0.5f, 0.02f);
+    }
+  }
+}
+
+TEST(PhysicsWorld, MassFollowsDensityAndVolume) {
+  PhysicsWorld world;
+  RigidBody* box = world.createDynamicBody(Pose{{0, 10, 0}}, CollisionShape::box({1, 2, 3}), {});
+  EXPECT_FLOAT_EQ(box->mass(), 10.0f * 2 * 4 * 6);
+  RigidBody* ball = world.createDynamicBody(Pose{{5, 10, 0}}, CollisionShape::sphere(2.0f), {});
+  EXPECT_NEAR(ball->mass(), 10.0f * 4.0f / 3.0f * 3.14159265f * 8.0f, 0.01f);
+  // A solid ball's inertia is 2/5 m r^2 about every axis.
+  EXPECT_NEAR(1.0f / ball->inverseInertia().x, 0.4f * ball->mass() * 4.0f, 0.5f);
+}
+
+TEST(PhysicsWorld, DynamicBodyStartsWithItsVelocityAwake) {
+  PhysicsWorld world;
+  RigidBody* box = world.createDynamicBody(Pose{{0, 50, 0}}, CollisionShape::box({1, 1, 1}), {3, 0, 0});
+  EXPECT_TRUE(box->isAwake());
+  world.stepPhysics(0.1f);
+  EXPECT_NEAR(box->globalPose().position.x, 0.3f, 0.01f);
+}
+
+TEST(PhysicsWorld, VelocitySetterWakesASleepingBody) {
+  PhysicsWorld world;
+  RigidBody* box = world.createDynamicBody(Pose{{0, 0.5f, 0}}, CollisionShape::box({0.5f, 0.5f, 0.5f}), {});
+  for (int i = 0; i < 600 && box->isAwake(); ++i) world.stepPhysics(kFrame);
+  ASSERT_FALSE(box->isAwake()) << "a resting box should fall asleep";
+  box->setLinearVelocity({0, 10, 0});
+  EXPECT_TRUE(box->isAwake());
+  world.stepPhysics(kFrame);
+  EXPECT_GT(box->globalPose().position.y, 0.55f);
+}
+
+TEST(PhysicsWorld, KinematicSolidNeverMovesWhenHit) {
+  PhysicsWorld world;
+  RigidBody* solid = world.createDynamicBody(Pose{{0, 20, 0}}, CollisionShape::box({5, 1, 5}), {});
+  solid->setKinematic(true);
+  RigidBody* ball = world.createDynamicBody(Pose{{0, 30, 0}}, CollisionShape::sphere(1.0f), {0, -30, 0});
+  for (int i = 0; i < 240; ++i) world.stepPhysics(kFrame);
+  EXPECT_TRUE(solid->isKinematic());
+  EXPECT_EQ(solid->globalPose().position, glm::vec3(0, 20, 0));
+  // The ball came to rest on the solid, not on the ground below it.
+  EXPECT_NEAR(ball->globalPose().position.y, 22.0f, 0.1f);
+  EXPECT_TRUE(solid->isAwake()) << "kinematic bodies never sleep";
+}
+
+TEST(PhysicsWorld, SlidingBodyKeepsItsOrientationThroughACollision) {
+  PhysicsWorld world;
+  RigidBody* wall = world.createDynamicBody(Pose{{0, 5, 10}}, CollisionShape::box({10, 5, 1}), {});
+  wall->setKinematic(true);
+  const glm::quat turned = glm::angleAxis(0.3f, glm::vec3(0, 1, 0));
+  RigidBody* slider = world.createSlidingBody(Pose{{1.5f, 1.0f, 0}, turned}, CollisionShape::sphere(1.0f));
+  // Driven into the wall off-centre and along the floor, it must neither turn nor lose its spin-free state.
+  slider->setLinearVelocity({4, 0, 20});
+  for (int i = 0; i < 120; ++i) world.stepPhysics(kFrame);
+  const glm::quat q = slider->globalPose().rotation;
+  EXPECT_NEAR(std::abs(glm::dot(q, turned)), 1.0f, 1e-5f);
+  EXPECT_LT(slider->globalPose().position.z, 9.0f) << "the wall stopped it";
+  EXPECT_FLOAT_EQ(slider->friction(), 0.0f);
+  EXPECT_FLOAT_EQ(slider->restitution(), 0.0f);
+}
+
+TEST(PhysicsWorld, SlidingGateWithoutGravityFloatsAndSinksOnlyWhenDriven) {
+  PhysicsWorld world;
+  RigidBody* gate = world.createSlidingBody(Pose{{0, 125, -5}}, CollisionShape::box({10, 10, 0.5f}));
+  gate->setGravityEnabled(false);
+  for (int i = 0; i < 60; ++i) world.stepPhysics(kFrame);
+  EXPECT_NEAR(gate->globalPose().position.y, 125.0f, 1e-4f);
+  gate->setLinearVelocity({0, -5, 0});
+  for (int i = 0; i < 60; ++i) world.stepPhysics(kFrame);
+  EXPECT_NEAR(gate->globalPose().position.y, 120.0f, 0.05f);
+  // Making another body kinematic re-joins it to the world; the gate's own setting must survive that.
+  world.createDynamicBody(Pose{{50, 5, 0}}, CollisionShape::box({1, 1, 1}), {})->setKinematic(true);
+  EXPECT_FALSE(gate->isGravityEnabled());
+}
+
+TEST(PhysicsWorld, WedgeFallsFromHighBackEdgeToLowFrontEdge) {
+  PhysicsWorld world;
+  world.createWedgeBody(Pose{{0, 5, 0}}, 20, 10, 20)->setKinematic(true);
+  // The top at local z: +5 (world 10) at the back edge z = -10, +0.05 (world 5.05) at the front z = +10.
+  auto surfaceAt = [&](float x, float z) {
+    glm::vec3 hit(-1.0f);
+    EXPECT_TRUE(world.raycast({x, 50, z}, {x, -1, z}, &hit));
+    return hit.y;
+  };
+  EXPECT_NEAR(surfaceAt(0, -9.9f), 10.0f - 4.95f * 0.1f / 20.0f, 0.01f);
+  EXPECT_NEAR(surfaceAt(0, 9.9f), 5.05f + 4.95f * 0.1f / 20.0f, 0.01f);
+  EXPECT_NEAR(surfaceAt(9.0f, 0.0f), 7.525f, 0.01f) << "the slope is the same across the width";
+  // Beyond the front edge the ray meets the ground plane.
+  EXPECT_NEAR(surfaceAt(0, 10.2f), 0.0f, 1e-4f);
+}
+
+TEST(PhysicsWorld, HullBodiesDoNotHoverByTheirMargin) {
+  PhysicsWorld world;
+  // A prism of height 2 standing on the ground: a box resting on it must sit at 2 + its half height.
+  RigidBody* prism = world.createPrismBody(Pose{{0, 1, 0}}, 3.0f, 2.0f);
+  prism->setKinematic(true);
+  RigidBody* box = world.createDynamicBody(Pose{{0, 4, 0}}, CollisionShape::box({0.5f, 0.5f, 0.5f}), {});
+  for (int i = 0; i < 240; ++i) world.stepPhysics(kFrame);
+  EXPECT_NEAR(box->globalPose().position.y, 2.5f, 0.02f);
+}
+
+TEST(PhysicsWorld, TouchingMaterialsAverageTheirBounce) {
+  // Ball (0.6) on ground (0.6) averages to 0.6; a frictionless, bounceless slider (0) averages to 0.3.
+  PhysicsWorld world;
+  RigidBody* ball = world.createDynamicBody(Pose{{0, 10.5f, 0}}, CollisionShape::sphere(0.5f), {});
+  RigidBody* slider = world.createSlidingBody(Pose{{5, 10.5f, 0}}, CollisionShape::sphere(0.5f));
+  float ballUp = 0, sliderUp = 0;
+  for (int i = 0; i < 200; ++i) {
+    world.stepPhysics(1.0f / 240.0f);
+    ballUp = std::max(ballUp, ball->linearVelocity().y);
+    sliderUp = std::max(sliderUp, slider->linearVelocity().y);
+  }
+  const float impact = std::sqrt(2.0f * 69.81f * 10.0f);
+  EXPECT_NEAR(ballUp / impact, 0.6f, 0.08f);
+  EXPECT_NEAR(sliderUp / impact, 0.3f, 0.08f) << "a multiplied restitution would give 0";
+}
+
+TEST(PhysicsWorld, ReleaseIsSafeTwice) {
+  PhysicsWorld world;
+  world.createDynamicBody(Pose{{0, 1, 0}}, CollisionShape::box({1, 1, 1}), {});
+  world.releasePhysicsWorld();
+  world.releasePhysicsWorld();
+  EXPECT_EQ(world.scene, nullptr);
+}
