@@ -1,0 +1,115 @@
+#include <GL/glew.h>
+
+#include "game/level.h"
+#include "render/geometry.h"
+#include "render/material.h"
+#include "render/model.h"
+#include "render/shader.h"
+
+namespace {
+
+void drawTextured(const ObjectList& list) {
+  for (int i = 0; i < list.count; ++i) {
+    if (!list.geometries[i]) continue;
+    const glm::vec2& repeat = list.textureRepeats[i];
+    list.geometries[i]->draw(list.diffuseTextures[i], list.specularTextures[i], repeat.x, repeat.y);
+  }
+}
+
+// Lists drawn with texture reuse skip binding a texture equal to the one bound last; the
+// textures still bound then stay in use.
+void drawSingleTextureReusing(Geometry& geometry, unsigned int texture, unsigned int& remembered) {
+  if (texture == remembered)
+    geometry.draw();
+  else
+    geometry.draw(texture);
+  remembered = texture;
+}
+
+void drawDepthList(const ObjectList& list, const std::shared_ptr<MyShader>& depthProgram) {
+  for (int i = 0; i < list.count; ++i)
+    if (list.geometries[i]) list.geometries[i]->drawDepth(depthProgram);
+}
+
+void drawDepthItems(const ModelList& items, const std::shared_ptr<MyShader>& depthProgram) {
+  for (int i = 0; i < items.count; ++i) {
+    if (items.collected[i] || !items.models[i]) continue;
+    depthProgram->setMat4("modelMatrix", items.modelMatrices[i]);
+    items.models[i]->drawDepth(depthProgram);
+  }
+}
+
+}  // namespace
+
+void Level::draw() {
+  drawTextured(solids);
+  drawTextured(looseBoxes);
+
+  unsigned int remembered = 0;  // the texture bound last by a reuse list, 0 at the start of a frame
+  for (int i = 0; i < backdrops.count; ++i) {
+    if (!backdrops.geometries[i]) continue;
+    const unsigned int texture = backdrops.diffuseTextures[i];
+    if (texture == remembered) {
+      backdrops.geometries[i]->draw();
+    } else {
+      const glm::vec2& repeat = backdrops.textureRepeats[i];
+      backdrops.geometries[i]->draw(texture, backdrops.specularTextures[i], repeat.x, repeat.y);
+    }
+    remembered = texture;
+  }
+
+  if (boulder.geometry) boulder.geometry->draw(boulder.diffuseTexture, boulder.specularTexture, 1.0f, 1.0f);
+  if (gate.geometry) gate.geometry->draw(gate.diffuseTexture, gate.specularTexture, 1.0f, 1.0f);
+
+  for (int i = 0; i < skulls.count; ++i) {
+    if (skulls.collected[i] || !skulls.models[i]) continue;
+    glUseProgram(skulls.shaders[i]->handle);
+    skulls.materials[i]->setUniforms();
+    skulls.models[i]->modelMatrix = skulls.modelMatrices[i];
+    skulls.models[i]->draw(skulls.diffuseTextures[i], skulls.specularTextures[i]);
+    remembered = skulls.diffuseTextures[i];
+  }
+  for (int i = 0; i < diamonds.count; ++i) {
+    if (diamonds.collected[i] || !diamonds.models[i]) continue;
+    glUseProgram(diamonds.shaders[i]->handle);
+    diamonds.shaders[i]->setUniform("modelMatrix", diamonds.modelMatrices[i]);
+    diamonds.materials[i]->setUniforms();
+    diamonds.models[i]->drawWithoutModelMatrix(diamonds.diffuseTextures[i], diamonds.specularTextures[i]);
+    remembered = diamonds.diffuseTextures[i];
+  }
+
+  for (int i = 0; i < torches.count; ++i)
+    if (torches.geometries[i]) drawSingleTextureReusing(*torches.geometries[i], torches.textures[i], remembered);
+
+  if (waterSheets.count > 0 && waterSheets.shaders[0]) {
+    Shader& program = *waterSheets.shaders[0];
+    glUseProgram(program.handle);
+    for (int i = 0; i < waterSheets.count; ++i) {
+      if (!waterSheets.geometries[i]) continue;
+      program.setUniform("type", waterSheets.types[i]);
+      drawSingleTextureReusing(*waterSheets.geometries[i], waterSheets.textures[i], remembered);
+    }
+  }
+  if (flowSheets.count > 0 && flowSheets.shaders[0]) {
+    Shader& program = *flowSheets.shaders[0];
+    glUseProgram(program.handle);
+    for (int i = 0; i < flowSheets.count; ++i) {
+      if (!flowSheets.geometries[i]) continue;
+      program.setUniform("type", flowSheets.types[i]);
+      program.setUniform("offset1", flowSheets.firstOffsets[i]);
+      program.setUniform("offset2", flowSheets.secondOffsets[i]);
+      drawSingleTextureReusing(*flowSheets.geometries[i], flowSheets.textures[i], remembered);
+    }
+  }
+
+  printEndScreen();
+}
+
+void Level::drawDepth(const std::shared_ptr<MyShader>& depthProgram) {
+  drawDepthList(solids, depthProgram);
+  drawDepthList(looseBoxes, depthProgram);
+  if (boulder.geometry) boulder.geometry->drawDepth(depthProgram);
+  if (gate.geometry) gate.geometry->drawDepth(depthProgram);
+  drawDepthItems(skulls, depthProgram);
+  drawDepthItems(diamonds, depthProgram);
+}
