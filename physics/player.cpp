@@ -4,4 +4,32 @@
 glm::vec3 moveAxes{0.0f};
 bool jumpHeld = false;
 
-void PhysicsWorld::movePlayer(glm::vec3, float, float) {}
+namespace {
+
+constexpr float kMinMoveDistance = 0.005f;  // world units
+constexpr float kGroundedVelocity = -9.0f;  // world units per second, presses the player onto the ground
+constexpr float kJumpVelocity = 25.0f;      // world units per second, rises about 4.48 units
+constexpr float kFlyingSpeed = 25.0f;       // world units per second, debug flying up or down
+
+}  // namespace
+
+void PhysicsWorld::movePlayer(glm::vec3 axes, float mode, float dt) {
+  if (!playerController) return;
+  // World x and z, not normalised: a diagonal is sqrt(2) times as fast.
+  glm::vec3 velocity = axes * moveSpeed;
+  if (mode == 0.0f) {
+    // On the ground the new vertical velocity acts from the next frame. Walking finds the ground
+    // on every frame, which would restart a jump for ever; an upward velocity on the ground can only
+    // be a jump begun on the frame before, so it goes on as if airborne.
+    if ((lastCollisionFlags & kCollisionDown) && verticalVelocity <= 0.0f) {
+      verticalVelocity = jumpHeld ? kJumpVelocity : kGroundedVelocity;
+    } else {
+      verticalVelocity += gravity.y * dt;
+      velocity.y = verticalVelocity;
+    }
+    lastCollisionFlags = playerController->move(velocity * dt, kMinMoveDistance, dt);
+  } else {
+    velocity.y = jumpHeld ? kFlyingSpeed : -kFlyingSpeed;
+    playerController->move(velocity * dt, kMinMoveDistance, dt);
+  }
+}

@@ -53,6 +53,13 @@ class PlayerController {
   std::unique_ptr<Native> native;  // the engine's shapes and body; physics/ only
 
  private:
+  // Pushes the capsule out of whatever it has come to overlap since the last move.
+  void recoverFromOverlap();
+  // How a move is made again after the first try met what it may not climb.
+  enum class Redo { none, withoutStepUp, withoutClimbing };
+  // The up, side and down passes of one move; asks for a second try through redo.
+  std::uint8_t moveOnce(const glm::vec3& displacement, float minDistance, Redo mode, Redo* redo);
+
   PhysicsWorld& world;
   glm::dvec3 position{0.0};
   float radius = 1.0f;
