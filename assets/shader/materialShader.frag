@@ -1,0 +1,109 @@
+#version 430 core
+// Blinn-Phong with a diffuse and a specular map, the sun with a filtered shadow map and five
+// point lights, of which lights 1 to 4 cast shadows through the four cube depth maps.
+in VertexData {
+  vec3 worldPos;
+  vec3 worldNormal;
+  vec2 uv;
+  vec4 lightSpacePos;
+} fragmentIn;
+
+out vec4 color;
+
+struct DirectionalLight {
+  vec3 color;
+  vec3 direction;  // the way the light travels, unit length
+};
+struct PointLight {
+  vec3 color;
+  vec3 position;
+  vec3 attenuation;  // constant, linear, quadratic factor of the distance
+};
+
+uniform DirectionalLight dirL;
+uniform PointLight pointLights[5];
+uniform vec3 camera_world;
+uniform vec3 materialCoefficients;  // ambient, diffuse, specular weight
+uniform float specularAlpha;
+uniform sampler2D diffuseTexture;   // unit 0
+uniform sampler2D specularTexture;  // unit 1, red channel
+uniform sampler2D depthMap;         // unit 2, the sun's orthographic depth
+uniform samplerCube cubeDepthMap1;  // units 3 to 6: distance / far plane around lights 1 to 4
+uniform samplerCube cubeDepthMap2;
+uniform samplerCube cubeDepthMap3;
+uniform samplerCube cubeDepthMap4;
+uniform vec3 lightPos;              // the sun's shadow eye, world units
+uniform float pointLightFarPlane;   // world units, as used by the cube depth pass
+
+// Directions for the cube map filter: the corners and edge midpoints of a cube.
+const vec3 kCubeTaps[20] = vec3[](
+    vec3(1, 1, 1), vec3(1, -1, 1), vec3(-1, -1, 1), vec3(-1, 1, 1), vec3(1, 1, -1), vec3(1, -1, -1),
+    vec3(-1, -1, -1), vec3(-1, 1, -1), vec3(1, 1, 0), vec3(1, -1, 0), vec3(-1, -1, 0), vec3(-1, 1, 0),
+    vec3(1, 0, 1), vec3(-1, 0, 1), vec3(1, 0, -1), vec3(-1, 0, -1), vec3(0, 1, 1), vec3(0, -1, 1),
+    vec3(0, -1, -1), vec3(0, 1, -1));
+
+// 0 = lit, 1 = fully shadowed; a 5 x 5 filter softens the edge over about half a metre.
+float sunShadow(vec3 n) {
+  vec3 p = fragmentIn.lightSpacePos.xyz / fragmentIn.lightSpacePos.w * 0.5 + 0.5;
+  if (p.z > 1.0) return 0.0;
+  vec3 toEye = normalize(lightPos - fragmentIn.worldPos);
+  // Depth units: the box is 200 world units deep, so 0.0005 is 0.1 units on a facing surface.
+  float bias = max(0.002 * (1.0 - dot(n, toEye)), 0.0005);
+  vec2 texel = 1.0 / vec2(textureSize(depthMap, 0));
+  float shadow = 0.0;
+  for (int x = -2; x <= 2; ++x) {
+    for (int y = -2; y <= 2; ++y) {
+      float closest = texture(depthMap, p.xy + vec2(x, y) * texel).r;
+      shadow += (p.z - bias > closest) ? 1.0 : 0.0;
+    }
+  }
+  return shadow / 25.0;
+}
+
+float cubeShadow(samplerCube map, vec3 lightPosition) {
+  vec3 toFragment = fragmentIn.worldPos - lightPosition;
+  float current = length(toFragment);
+  if (current >= pointLightFarPlane) return 0.0;
+  float viewDistance = length(camera_world - fragmentIn.worldPos);
+  float radius = (1.0 + viewDistance / pointLightFarPlane) / 40.0;  // world units per unit of distance
+  float bias = 0.08 + 0.004 * current;                              // world units
+  float shadow = 0.0;
+  for (int i = 0; i < 20; ++i) {
+    float closest = texture(map, toFragment + kCubeTaps[i] * radius * current).r * pointLightFarPlane;
+    shadow += (current - bias > closest) ? 1.0 : 0.0;
+  }
+  return shadow / 20.0;
+}
+
+vec3 blinnPhong(vec3 lightColor, vec3 toLight, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
+  float diffuse = max(dot(n, toLight), 0.0);
+  vec3 halfway = normalize(toLight + toViewer);
+  float specular = diffuse > 0.0 ? pow(max(dot(n, halfway), 0.0), max(specularAlpha, 0.01)) : 0.0;
+  return lightColor * (materialCoefficients.y * diffuse * albedo + materialCoefficients.z * specular * specularMask);
+}
+
+vec3 pointLight(int i, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
+  vec3 toLight = pointLights[i].position - fragmentIn.worldPos;
+  float d = length(toLight);
+  vec3 k = pointLights[i].attenuation;
+  float falloff = 1.0 / max(k.x + k.y * d + k.z * d * d, 0.0001);
+  return falloff * blinnPhong(pointLights[i].color, toLight / max(d, 0.0001), n, toViewer, albedo, specularMask);
+}
+
+void main() {
+  vec3 n = normalize(fragmentIn.worldNormal);
+  vec3 toViewer = normalize(camera_world - fragmentIn.worldPos);
+  vec3 albedo = texture(diffuseTexture, fragmentIn.uv).rgb;
+  float specularMask = texture(specularTexture, fragmentIn.uv).r;
+
+  vec3 lit = materialCoefficients.x * albedo;
+  lit += (1.0 - sunShadow(n)) * blinnPhong(dirL.color, -normalize(dirL.direction), n, toViewer, albedo, specularMask);
+  lit += pointLight(0, n, toViewer, albedo, specularMask);
+  lit += (1.0 - cubeShadow(cubeDepthMap1, pointLights[1].position)) * pointLight(1, n, toViewer, albedo, specularMask);
+  lit += (1.0 - cubeShadow(cubeDepthMap2, pointLights[2].position)) * pointLight(2, n, toViewer, albedo, specularMask);
+  lit += (1.0 - cubeShadow(cubeDepthMap3, pointLights[3].position)) * pointLight(3, n, toViewer, albedo, specularMask);
+  lit += (1.0 - cubeShadow(cubeDepthMap4, pointLights[4].position)) * pointLight(4, n, toViewer, albedo, specularMask);
+
+  // The torch colours go well past 1: an exposure curve keeps their glow from clipping flat.
+  color = vec4(vec3(1.0) - exp(-1.6 * lit), 1.0);
+}
