@@ -1,0 +1,106 @@
+#include "app/camera.h"
+
+#include <cmath>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "app/input.h"
+
+namespace {
+
+constexpr float kRadiansPerDegree = 0.017453292f;
+constexpr float kAspect = 4.0f / 3.0f;
+constexpr float kNearPlane = 0.1f;     // world units
+constexpr float kFarPlane = 100.0f;    // world units
+constexpr float kMaxPitch = 89.0f;     // degrees: straight up or down would flip the view
+constexpr float kFreeSpeed = 20.0f;    // world units per second
+constexpr float kFreeLook = 15.0f;     // degrees per pixel and second
+constexpr float kOrbitLook = 0.1f;     // degrees per pixel
+constexpr float kHeightFollow = 3.0f;  // per second: the share of the height gap closed
+constexpr float kFullTurn = 360.0f;    // the orbit angle wraps here, although it is in radians
+
+}  // namespace
+
+Camera::Camera(float fov) {
+  front = target - position;
+  right = glm::normalize(glm::cross(worldUp, front));
+  up = glm::cross(front, right);
+  view = glm::lookAt(position, position + front, up);
+  projection = glm::perspective(fov * kRadiansPerDegree, kAspect, kNearPlane, kFarPlane);
+}
+
+void Camera::mouseLook(float cursorX, float cursorY, float sensitivity) {
+  const float dx = cursorX - static_cast<float>(lastCursorX);
+  const float dy = cursorY - static_cast<float>(lastCursorY);
+  lastCursorX = static_cast<int>(cursorX);
+  lastCursorY = static_cast<int>(cursorY);
+  yaw += dx * sensitivity;
+  pitch += dy * sensitivity;
+  if (pitch > kMaxPitch) pitch = kMaxPitch;
+  if (pitch < -kMaxPitch) pitch = -kMaxPitch;
+  const float yawRadians = yaw * kRadiansPerDegree;
+  const float pitchRadians = pitch * kRadiansPerDegree;
+  front = glm::normalize(glm::vec3(std::cos(yawRadians) * std::cos(pitchRadians), std::sin(pitchRadians),
+                                   std::sin(yawRadians) * std::cos(pitchRadians)));
+}
+
+void Camera::updateFree(const glm::vec3& player, float cursorX, float cursorY, const glm::vec3& axes, float deltaTime) {
+  if (firstMouse) {
+    // Start where the follow camera would be, with no jump of the view on the first frame.
+    position = player + followOffset;
+    lastCursorX = static_cast<int>(cursorX);
+    lastCursorY = static_cast<int>(cursorY);
+    firstMouse = false;
+  }
+  mouseLook(cursorX, cursorY, kFreeLook * deltaTime);
+  right = glm::normalize(glm::cross(front, worldUp));
+  up = glm::normalize(glm::cross(right, front));
+
+  const float speed = kFreeSpeed * deltaTime;
+  if (axes.x == 1.0f) position += right * speed;
+  if (axes.x == -1.0f) position -= right * speed;
+  if (axes.z == 1.0f) position -= front * speed;
+  if (axes.z == -1.0f) position += front * speed;
+  view = glm::lookAt(position, position + front, up);
+}
+
+void Camera::updateFollow(const glm::vec3& player, float cursorX, float cursorY, float scroll, float deltaTime) {
+  target.x = player.x;
+  target.z = player.z;
+  smoothedHeight -= (smoothedHeight - player.y) * deltaTime * kHeightFollow;
+  target.y = smoothedHeight;
+  position = target + followOffset;
+
+  if (!debug) {
+    front = target - position;
+    right = glm::normalize(glm::cross(worldUp, front));
+    up = glm::cross(front, right);
+    view = glm::lookAt(position, position + front, up);
+    return;
+  }
+
+  if (firstMouse) {
+    position = target + followOffset;
+    firstMouse = false;
+    orbitAngle = 0.0f;
+    lastCursorX = static_cast<int>(cursorX);
+    lastCursorY = static_cast<int>(cursorY);
+  }
+  // The new offset places the camera from the next frame on.
+  if (orbitRightHeld) {
+    orbitAngle += deltaTime;
+    if (!(orbitAngle < kFullTurn)) orbitAngle = 0.0f;
+    followOffset.x = std::sin(orbitAngle) * orbitRadius;
+    followOffset.z = std::cos(orbitAngle) * orbitRadius;
+  }
+  if (orbitLeftHeld) {
+    orbitAngle -= deltaTime;
+    if (!(orbitAngle > -kFullTurn)) orbitAngle = 0.0f;
+    followOffset.x = std::sin(orbitAngle) * orbitRadius;
+    followOffset.z = std::cos(orbitAngle) * orbitRadius;
+  }
+  followOffset.y = scroll + 5.0f;
+  mouseLook(cursorX, cursorY, kOrbitLook);
+  right = glm::normalize(glm::cross(worldUp, front));
+  up = glm::cross(front, right);
+  view = glm::lookAt(position, position + front, up);
+}
