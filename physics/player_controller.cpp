@@ -340,8 +340,8 @@ std::uint8_t PlayerController::moveOnce(const glm::vec3& displacement, float min
   Hit ground;
   if (glm::length(downMotion) > 0.0f && slidePass(*native, position, downMotion, vertical, &ground)) {
     flags |= kCollisionDown;
-    // Too steep and higher than a step: the side pass climbed something it may not. Only static
-    // bodies are checked; the kinematic solids of the course are walked like any other body.
+    // Too steep and higher than a step: the side pass slid up something it may not. This check
+    // is for static bodies only; the side pass's own step rule covers every body.
     if (stepUp && hasSide && redo && isStaticBody(ground.object)) {
       const float cosine = glm::dot(native->faceNormal(ground), upDirection);
       const float contactHeight = glm::dot(ground.point - glm::vec3(startFoot), upDirection);
