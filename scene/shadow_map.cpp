@@ -1,0 +1,157 @@
+#include "scene/shadow_map.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+#include <string>
+
+#include "render/shader.h"
+
+ShadowMap::~ShadowMap() {
+  if (depthTexture) glDeleteTextures(1, &depthTexture);
+  if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+  depthTexture = 0;
+  framebuffer = 0;
+}
+
+void ShadowMap::setUp2D() {
+  textureTarget = GL_TEXTURE_2D;
+  glGenFramebuffers(1, &framebuffer);
+  glGenTextures(1, &depthTexture);
+  glBindTexture(GL_TEXTURE_2D, depthTexture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  // Outside the sun's box the lookup returns depth 1: farther than anything, so never shadowed.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+  const GLfloat border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
+  glDrawBuffer(GL_NONE);  // depth only: no colour attachment to write or read
+  glReadBuffer(GL_NONE);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void ShadowMap::setUpCube() {
+  textureTarget = GL_TEXTURE_CUBE_MAP;
+  glGenFramebuffers(1, &framebuffer);
+  glGenTextures(1, &depthTexture);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, depthTexture);
+  for (GLenum face = 0; face < 6; ++face) {
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT,
+                 GL_FLOAT, nullptr);
+  }
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  // Layered: the geometry stage picks the face per triangle with gl_Layer.
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, depthTexture, 0);
+  glDrawBuffer(GL_NONE);
+  glReadBuffer(GL_NONE);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void ShadowMap::computeCubeMatrices(const glm::vec3& position, float nearPlane, float farPlane) {
+  const float aspect = static_cast<float>(height) / static_cast<float>(width);
+  const glm::mat4 projection = glm::perspective(glm::radians(90.0f), aspect, nearPlane, farPlane);
+  // Face directions and up vectors in cube map face order; the ups follow the cube map
+  // convention, where t runs downwards on the side faces.
+  static const glm::vec3 directions[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+  static const glm::vec3 ups[6] = {{0, -1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, -1, 0}, {0, -1, 0}};
+  shadowMatrices.clear();
+  for (int i = 0; i < 6; ++i) {
+    shadowMatrices.push_back(projection * glm::lookAt(position, position + directions[i], ups[i]));
+  }
+}
+
+void ShadowMap::beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMatrix) {
+  glCullFace(GL_FRONT);
+  glUseProgram(depthProgram.handle);
+  depthProgram.setMat4("lightSpaceMatrix", lightSpaceMatrix);
+  glViewport(0, 0, width, height);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glClear(GL_DEPTH_BUFFER_BIT);
+}
+
+void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane) {
+  static const std::string matrixNames[6] = {"shadowMatrices[0]", "shadowMatrices[1]", "shadowMatrices[2]",
+                                             "shadowMatrices[3]", "shadowMatrices[4]", "shadowMatrices[5]"};
+  glViewport(0, 0, width, height);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glClear(GL_DEPTH_BUFFER_BIT);
+  glUseProgram(cubeDepthProgram.handle);
+  for (size_t i = 0; i < shadowMatrices.size() && i < 6; ++i)
+    cubeDepthProgram.setMat4(matrixNames[i], shadowMatrices[i]);
+  // MyShader only sets matrices; a location of -1 (name not in the program) is ignored by GL.
+  glUniform1f(glGetUniformLocation(cubeDepthProgram.handle, "far_plane"), farPlane);
+  glUniform3fv(glGetUniformLocation(cubeDepthProgram.handle, "lightPos"), 1, glm::value_ptr(lightPosition));
+}
+
+void ShadowMap::endPass(int windowWidth, int windowHeight) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, windowWidth, windowHeight);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glCullFace(GL_BACK);
+}
+
+glm::mat4 sunLightProjection() { return glm::ortho(-50.0f, 50.0f, -300.0f, 300.0f, 50.0f, 250.0f); }
+
+glm::mat4 sunLightView() {
+  return glm::lookAt(kSunShadowEye, kSunShadowEye + glm::vec3(0.0f, -1.0f, -1.0f), glm::vec3(0.0f, 1.0f, 0.0f));
+}
+
+glm::mat4 sunLightSpaceMatrix() { return sunLightProjection() * sunLightView(); }
+
+void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
+                        const std::shared_ptr<MyShader>& depthProgram,
+                        const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
+                        const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
+                        const DrawShadowCasters& drawCasters) {
+  sunMap.beginPass(*depthProgram, lightSpaceMatrix);
+  drawCasters(depthProgram);
+  ShadowMap::endPass(windowWidth, windowHeight);
+
+  // Recomputed each frame so the maps follow the torches as the light window moves on.
+  for (size_t k = 0; k < cubeMaps.size(); ++k) {
+    cubeMaps[k].computeCubeMatrices(torchPositions[k], kCubeNearPlane, kCubeFarPlane);
+  }
+  for (size_t k = 0; k < cubeMaps.size(); ++k) {
+    cubeMaps[k].beginCubePass(*cubeDepthProgram, torchPositions[k], kCubeFarPlane);
+    drawCasters(cubeDepthProgram);
+    if (k + 1 < cubeMaps.size()) {
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      glViewport(0, 0, windowWidth, windowHeight);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+  }
+  ShadowMap::endPass(windowWidth, windowHeight);
+}
+
+void bindSceneShadows(Shader& materialProgram, const glm::mat4& lightSpaceMatrix, const ShadowMap& sunMap,
+                      const std::array<ShadowMap, 4>& cubeMaps) {
+  static const std::string lightSpaceName = "lightSpaceMatrix";
+  static const std::string lightPosName = "lightPos";
+  static const std::string pointLightPosName = "pointLightPos";
+  static const std::string pointLightFarPlaneName = "pointLightFarPlane";
+  glUseProgram(materialProgram.handle);
+  materialProgram.setUniform(lightSpaceName, lightSpaceMatrix);
+  materialProgram.setUniform(lightPosName, kSunShadowEye);
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, sunMap.depthTexture);
+  materialProgram.setUniform(pointLightPosName, kPointShadowPosition);
+  materialProgram.setUniform(pointLightFarPlaneName, kCubeFarPlane);
+  for (size_t k = 0; k < cubeMaps.size(); ++k) {
+    glActiveTexture(GL_TEXTURE3 + static_cast<GLenum>(k));
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cubeMaps[k].depthTexture);
+  }
+  // Level drawing binds its textures on the unit that is active; leave it at the diffuse unit.
+  glActiveTexture(GL_TEXTURE0);
+}

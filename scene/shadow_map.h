@@ -1,0 +1,76 @@
+#pragma once
+#include <GL/glew.h>
+
+#include <array>
+#include <functional>
+#include <glm/glm.hpp>
+#include <memory>
+#include <vector>
+
+class MyShader;
+class Shader;
+
+// A depth-only render target for one light: a 2D map for the sun or a cube map around a torch.
+// The map owns its framebuffer and texture and deletes them when destroyed, so it has to go
+// while the context is still current.
+class ShadowMap {
+ public:
+  ShadowMap() = default;
+  ~ShadowMap();
+  ShadowMap(const ShadowMap&) = delete;
+  ShadowMap& operator=(const ShadowMap&) = delete;
+
+  // Depth texture 2D, linear filter, border 1 outside (so nothing outside the box is shadowed).
+  void setUp2D();
+  // Cube depth texture, nearest filter, all six faces attached as one layered target.
+  void setUpCube();
+  // Replaces the six face matrices: +x, -x, +y, -y, +z, -z, each projection * lookAt.
+  void computeCubeMatrices(const glm::vec3& position, float nearPlane, float farPlane);
+
+  // Sun pass: front faces culled (less acne on lit sides), the depth program current with its
+  // "lightSpaceMatrix", this map bound and its depth cleared.
+  void beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMatrix);
+  // Torch pass: this map bound and cleared, then "shadowMatrices[0..5]", "far_plane" and
+  // "lightPos" set on the program, which is left current. Culling is left as it is.
+  void beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane);
+  // Back to the window: default framebuffer, full viewport, colour and depth cleared, back faces
+  // culled again.
+  static void endPass(int windowWidth, int windowHeight);
+
+  int width = 1024;  // texels
+  int height = 1024;
+  GLuint framebuffer = 0;
+  GLuint depthTexture = 0;
+  GLenum textureTarget = GL_TEXTURE_2D;  // GL_TEXTURE_CUBE_MAP after the cube set-up
+  std::vector<glm::mat4> shadowMatrices;
+};
+
+// The sun's shadow: a fixed eye above and behind the start, looking down the course at 45 degrees.
+constexpr glm::vec3 kSunShadowEye{0.0f, 220.0f, 200.0f};         // start position + (0, 100, 200)
+constexpr float kCubeNearPlane = 1.0f;                           // world units
+constexpr float kCubeFarPlane = 50.0f;                           // world units; also "pointLightFarPlane"
+constexpr glm::vec3 kPointShadowPosition{15.0f, 120.0f, 10.0f};  // "pointLightPos": the first ground light
+
+// Orthographic box x -50..50, y -300..300, depth 50..250 along the view.
+glm::mat4 sunLightProjection();
+glm::mat4 sunLightView();
+// lightProjection * view, recomputed every frame by the frame loop.
+glm::mat4 sunLightSpaceMatrix();
+
+// Draws the shadow casters (player mesh and Level::drawDepth) with the given depth program.
+using DrawShadowCasters = std::function<void(const std::shared_ptr<MyShader>&)>;
+
+// Every frame's shadow work in order: the sun pass, the four cube matrices from the torch
+// positions, the four cube passes, the end of the passes. torchPositions are active light slots
+// 1 to 4.
+void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
+                        const std::shared_ptr<MyShader>& depthProgram,
+                        const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
+                        const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
+                        const DrawShadowCasters& drawCasters);
+
+// The scene pass's shadow inputs on "materialShader": makes it current, sets "lightSpaceMatrix",
+// "lightPos", "pointLightPos", "pointLightFarPlane", and binds the sun map on unit 2 and the cube
+// maps on units 3 to 6. Leaves the program current and unit 0 active.
+void bindSceneShadows(Shader& materialProgram, const glm::mat4& lightSpaceMatrix, const ShadowMap& sunMap,
+                      const std::array<ShadowMap, 4>& cubeMaps);

@@ -1,0 +1,161 @@
+#include "scene/shadow_map.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "render/shader.h"
+#include "scene/scene_test_helpers.h"
+
+namespace {
+
+glm::vec3 toNdc(const glm::mat4& m, const glm::vec3& p) {
+  const glm::vec4 clip = m * glm::vec4(p, 1.0f);
+  return glm::vec3(clip) / clip.w;
+}
+
+float depthAt(GLenum target, GLuint texture, GLenum face, int x, int y) {
+  std::vector<float> depth(1024 * 1024, -1.0f);
+  glBindTexture(target, texture);
+  glGetTexImage(face, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+  glBindTexture(target, 0);
+  return depth[y * 1024 + x];
+}
+
+GLint integer(GLenum name) {
+  GLint value = -1;
+  glGetIntegerv(name, &value);
+  return value;
+}
+
+const glm::vec3 kDirections[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+const glm::vec3 kUps[6] = {{0, -1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, -1, 0}, {0, -1, 0}};
+
+}  // namespace
+
+class ShadowMaps : public SceneGlTest {};
+
+TEST_F(ShadowMaps, BothKindsAreCompleteDepthTargetsAndTheSunsBorderIsWhite) {
+  ShadowMap sun, cube;
+  sun.setUp2D();
+  cube.setUpCube();
+  for (const ShadowMap* map : {&sun, &cube}) {
+    glBindFramebuffer(GL_FRAMEBUFFER, map->framebuffer);
+    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    EXPECT_EQ(integer(GL_DRAW_BUFFER), GL_NONE);
+  }
+  GLint layered = GL_FALSE;
+  glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_FRAMEBUFFER_ATTACHMENT_LAYERED,
+                                        &layered);
+  EXPECT_EQ(layered, GL_TRUE) << "all six faces in one pass";
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+
+  GLfloat border[4] = {};
+  glBindTexture(GL_TEXTURE_2D, sun.depthTexture);
+  glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+  GLint wrap = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  EXPECT_EQ(wrap, GL_CLAMP_TO_BORDER);
+  for (float channel : border) EXPECT_EQ(channel, 1.0f) << "outside the sun's box must read as unshadowed";
+}
+
+TEST_F(ShadowMaps, CubeMatricesLookAlongEachAxisWithTheCubeMapUpVectors) {
+  ShadowMap map;
+  const glm::vec3 light(3.0f, 4.0f, 5.0f);
+  map.computeCubeMatrices({100, 100, 100}, 1.0f, 50.0f);
+  map.computeCubeMatrices(light, 1.0f, 50.0f);  // replaces, never appends
+  ASSERT_EQ(map.shadowMatrices.size(), 6u);
+  for (int i = 0; i < 6; ++i) {
+    const glm::mat4& m = map.shadowMatrices[i];
+    const glm::vec3 ahead = toNdc(m, light + kDirections[i] * 10.0f);
+    EXPECT_NEAR(glm::length(glm::vec2(ahead)), 0.0f, 1e-5f) << "face " << i;
+    // World up of the face lands at the top edge of the 90 degree image.
+    const glm::vec3 upper = toNdc(m, light + (kDirections[i] + kUps[i]) * 10.0f);
+    EXPECT_NEAR(upper.x, 0.0f, 1e-5f) << "face " << i;
+    EXPECT_NEAR(upper.y, 1.0f, 1e-4f) << "face " << i;
+    EXPECT_NEAR(toNdc(m, light + kDirections[i]).z, -1.0f, 1e-4f) << "near plane, face " << i;
+    EXPECT_NEAR(toNdc(m, light + kDirections[i] * 50.0f).z, 1.0f, 1e-4f) << "far plane, face " << i;
+  }
+}
+
+TEST_F(ShadowMaps, SunLightSpaceBoxLiesAlongTheDiagonalFromTheFixedEye) {
+  const glm::mat4 lightSpace = sunLightSpaceMatrix();
+  const glm::vec3 along = glm::normalize(glm::vec3(0, -1, -1));
+  EXPECT_NEAR(toNdc(lightSpace, kSunShadowEye + along * 50.0f).z, -1.0f, 1e-4f);
+  EXPECT_NEAR(toNdc(lightSpace, kSunShadowEye + along * 250.0f).z, 1.0f, 1e-4f);
+  const glm::vec3 middle = kSunShadowEye + along * 150.0f;
+  EXPECT_NEAR(toNdc(lightSpace, middle + glm::vec3(50, 0, 0)).x, 1.0f, 1e-4f);
+  EXPECT_NEAR(toNdc(lightSpace, middle + glm::vec3(0, 300, -300) / std::sqrt(2.0f)).y, 1.0f, 1e-4f);
+  const glm::vec3 start = toNdc(lightSpace, glm::vec3(0, 120, 0));
+  for (int axis = 0; axis < 3; ++axis) EXPECT_LT(std::abs(start[axis]), 1.0f) << "the start is inside, axis " << axis;
+}
+
+TEST_F(ShadowMaps, SunPassWritesCasterDepthAndTheEndRestoresTheWindow) {
+  ShadowMap map;
+  map.setUp2D();
+  MyShader depthProgram("depthShader.vert", "depthShader.frag");
+  glEnable(GL_DEPTH_TEST);
+  map.beginPass(depthProgram, sunLightSpaceMatrix());
+  EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_FRONT);
+  depthProgram.setMat4("modelMatrix", glm::mat4(1.0f));
+  TriangleMesh floor({{-10, 120, -10}, {10, 120, -10}, {10, 120, 10}, {10, 120, 10}, {-10, 120, 10}, {-10, 120, -10}});
+  floor.draw();
+  ShadowMap::endPass(64, 48);
+  glDisable(GL_DEPTH_TEST);
+
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 64);
+  EXPECT_EQ(viewport[3], 48);
+  EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_BACK);
+  EXPECT_EQ(integer(GL_FRAMEBUFFER_BINDING), 0);
+  const glm::vec3 expected = toNdc(sunLightSpaceMatrix(), glm::vec3(0, 120, 0)) * 0.5f + 0.5f;
+  const int x = static_cast<int>(expected.x * 1024), y = static_cast<int>(expected.y * 1024);
+  EXPECT_NEAR(depthAt(GL_TEXTURE_2D, map.depthTexture, GL_TEXTURE_2D, x, y), expected.z, 1e-3f);
+  EXPECT_EQ(depthAt(GL_TEXTURE_2D, map.depthTexture, GL_TEXTURE_2D, 0, 0), 1.0f) << "cleared elsewhere";
+}
+
+TEST_F(ShadowMaps, CubePassesFollowTheTorchesAndStoreDistanceOverFarPlane) {
+  ShadowMap sun;
+  sun.setUp2D();
+  std::array<ShadowMap, 4> cubes;
+  for (ShadowMap& cube : cubes) cube.setUpCube();
+  auto depthProgram = std::make_shared<MyShader>("depthShader.vert", "depthShader.frag");
+  auto cubeProgram = std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
+  const std::array<glm::vec3, 4> torches = {glm::vec3(0, 100, 0), glm::vec3(-5, 110, 40), glm::vec3(5, 105, 50),
+                                            glm::vec3(-5, 105, 60)};
+  // A wall 10 units ahead of the first torch along +z, both windings so culling cannot hide it.
+  std::vector<glm::vec3> wall = rectangle(-4, 4, 96, 104, 10);
+  const std::vector<glm::vec3> back(wall.rbegin(), wall.rend());
+  wall.insert(wall.end(), back.begin(), back.end());
+  TriangleMesh mesh(wall);
+  std::vector<GLuint> programs;
+  std::vector<GLint> targets;
+  glEnable(GL_DEPTH_TEST);
+  renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64,
+                     [&](const std::shared_ptr<MyShader>& program) {
+                       programs.push_back(program->handle);
+                       targets.push_back(integer(GL_FRAMEBUFFER_BINDING));
+                       program->setMat4("modelMatrix", glm::mat4(1.0f));
+                       mesh.draw();
+                     });
+  glDisable(GL_DEPTH_TEST);
+
+  ASSERT_EQ(programs.size(), 5u);
+  EXPECT_EQ(programs[0], depthProgram->handle);
+  EXPECT_EQ(targets[0], static_cast<GLint>(sun.framebuffer));
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(programs[k + 1], cubeProgram->handle);
+    EXPECT_EQ(targets[k + 1], static_cast<GLint>(cubes[k].framebuffer)) << "cube " << k;
+    EXPECT_NEAR(toNdc(cubes[k].shadowMatrices[4], torches[k] + glm::vec3(0, 0, 5)).x, 0.0f, 1e-5f) << "cube " << k;
+  }
+  EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_BACK);
+  GLfloat farPlane = 0.0f;
+  glGetUniformfv(cubeProgram->handle, glGetUniformLocation(cubeProgram->handle, "far_plane"), &farPlane);
+  EXPECT_FLOAT_EQ(farPlane, 50.0f);
+  const GLuint first = cubes[0].depthTexture;
+  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 10.0f / 50.0f, 1e-3f);
+  EXPECT_EQ(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, 512, 512), 1.0f);
+}
