@@ -6,7 +6,9 @@
 
 #include "render/shader.h"
 
-ShadowMap::~ShadowMap() {
+ShadowMap::~ShadowMap() { release(); }
+
+void ShadowMap::release() {
   if (depthTexture) glDeleteTextures(1, &depthTexture);
   if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
   depthTexture = 0;

@@ -17,6 +17,9 @@ class ShadowMap {
  public:
   ShadowMap() = default;
   ~ShadowMap();
+  // Deletes the framebuffer and texture now (shutdown, while the context is current); the
+  // destructor then has nothing left to do.
+  void release();
   ShadowMap(const ShadowMap&) = delete;
   ShadowMap& operator=(const ShadowMap&) = delete;
 

@@ -59,6 +59,11 @@ TEST_F(ShadowMaps, BothKindsAreCompleteDepthTargetsAndTheSunsBorderIsWhite) {
   glBindTexture(GL_TEXTURE_2D, 0);
   EXPECT_EQ(wrap, GL_CLAMP_TO_BORDER);
   for (float channel : border) EXPECT_EQ(channel, 1.0f) << "outside the sun's box must read as unshadowed";
+
+  const GLuint texture = cube.depthTexture, framebuffer = cube.framebuffer;
+  cube.release();
+  EXPECT_FALSE(glIsTexture(texture) || glIsFramebuffer(framebuffer));
+  EXPECT_EQ(cube.depthTexture, 0u);
 }
 
 TEST_F(ShadowMaps, CubeMatricesLookAlongEachAxisWithTheCubeMapUpVectors) {
