@@ -69,11 +69,9 @@ void Level::update(const glm::dvec3& position, float dt) {
     world->moveSpeed = kDebugSpeed;
   }
 
-  // 2. One section boundary at most per frame, strictly passed. Only the sunken gate ends the
-  // intro: the player slides off the drop ramp past z 0 before the gate is down, and starting the
-  // chase then would leave the boulder stuck behind a half-sunk gate.
-  const bool introRunning = !debugMode && sectionIndex == 0;
-  if (!introRunning && sectionIndex < sections.count && static_cast<double>(sections.z[sectionIndex]) < z) {
+  // 2. One section boundary at most per frame, strictly passed. The player stands at z 0 through
+  // the intro, so its own increment passes the first section (z 0) in a normal run.
+  if (sectionIndex < sections.count && static_cast<double>(sections.z[sectionIndex]) < z) {
     selectLightWindow(sections.windows[sectionIndex]);
     ++sectionIndex;
   }

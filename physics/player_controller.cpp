@@ -24,6 +24,8 @@ constexpr float kFaceProbeDrop = 0.005f;
 // Penetrations shallower than this are left alone; deeper ones are pushed out this far past
 // the surface. World units.
 constexpr float kRecoveryTolerance = 0.001f;
+// Faces this close to the slope limit (cosine) count as walkable: a 45-degree ramp stays one.
+constexpr float kSlopeTolerance = 1e-4f;
 
 enum class Pass { Up, Side, Down };
 
@@ -166,6 +168,7 @@ struct PassRules {
   float footHeight = 0.0f;       // world units along up, the foot before the move
   float stepOffset = 0.0f;       // world units
   float slopeLimit = 0.0f;       // cosine
+  bool stopOnGround = false;     // down pass: ground it can stand on ends the pass, no sliding
 };
 
 // One collide-and-slide pass: sweep the rest of the way, stop short of what is hit by the contact
@@ -195,6 +198,16 @@ bool slidePass(const PlayerController::Native& native, glm::dvec3& position, con
     collided = true;
     const float advance = std::min(hit.distance - rules.contactOffset, length);
     if (advance > 0.0f) position += glm::dvec3(direction * advance);
+
+    // Standing is not sliding: a capsule that comes down on ground it may stand on stays where it
+    // touched, on a steep kinematic ramp as on flat ground. Only static faces steeper than the
+    // slope limit let it slide on down.
+    if (rules.stopOnGround) {
+      const bool walkable = isStaticBody(hit.object)
+                                ? glm::dot(native.faceNormal(hit), rules.up) >= rules.slopeLimit - kSlopeTolerance
+                                : glm::dot(hit.normal, rules.up) > 0.0f;
+      if (walkable) break;
+    }
 
     // The round bottom would ride up any edge it meets; only ledges up to the step offset and
     // faces gentle enough to stand on may lift the capsule.
@@ -307,6 +320,7 @@ std::uint8_t PlayerController::moveOnce(const glm::vec3& displacement, float min
   vertical.minDistance = minDistance;
   vertical.contactOffset = contactOffset;
   vertical.up = upDirection;
+  vertical.slopeLimit = slopeLimit;
   PassRules sideways = vertical;
   sideways.maxSweeps = kMaxSweeps;
   sideways.flattenAll = mode == Redo::withoutClimbing;
@@ -338,7 +352,9 @@ std::uint8_t PlayerController::moveOnce(const glm::vec3& displacement, float min
 
   const glm::vec3 downMotion = upDirection * (std::min(rise, 0.0f) - stepDown);
   Hit ground;
-  if (glm::length(downMotion) > 0.0f && slidePass(*native, position, downMotion, vertical, &ground)) {
+  PassRules downward = vertical;
+  downward.stopOnGround = true;
+  if (glm::length(downMotion) > 0.0f && slidePass(*native, position, downMotion, downward, &ground)) {
     flags |= kCollisionDown;
     // Too steep and higher than a step: the side pass slid up something it may not. This check
     // is for static bodies only; the side pass's own step rule covers every body.

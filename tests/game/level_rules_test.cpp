@@ -26,12 +26,20 @@ double runIntro(HeadlessCourse& c) {
 
 TEST(LevelRules, TheIntroHoldsThePlayerUntilTheGateIsDown) {
   HeadlessCourse c;
-  // A player who slid off the drop ramp past the first boundary does not cut the intro short.
-  c.level.update({0.0, 112.0, 4.0}, kFrame);
+  // The player drops from the start onto the drop ramp and stands there through the intro, on the
+  // first boundary (z 0) without crossing it, however long the gate takes.
+  c.world.verticalVelocity = 0.0f;
+  for (int frame = 0; frame < 120; ++frame) {
+    c.world.stepPhysics(kFrame);
+    c.world.movePlayer(glm::vec3(0.0f), 0.0f, kFrame);
+    c.level.update(c.controller->getPosition(), kFrame);
+  }
   EXPECT_EQ(c.level.sectionIndex, 0);
+  EXPECT_LE(c.controller->getPosition().z, 0.0) << "standing on the ramp is not sliding down it";
+  EXPECT_LT(c.controller->getPosition().y, 118.0) << "it came down onto the ramp";
   EXPECT_EQ(c.world.moveSpeed, 0.0f);
   EXPECT_EQ(c.level.gate.body->linearVelocity(), glm::vec3(0, -5, 0));
-  const double seconds = runIntro(c);
+  const double seconds = 120 * kFrame + runIntro(c);
   EXPECT_EQ(c.level.sectionIndex, 1);
   // 20 units at 5 units per second, a little slower where the gate grinds along the drop ramp's
   // back face.

@@ -1,9 +1,10 @@
+#include "render/framework.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <vector>
 
-#include "render/framework.h"
 #include "render/shader.h"
 #include "support/gl_context.h"
 
@@ -21,8 +22,7 @@ TEST(BuiltinMesh, IndexRuleCoversEveryPatchCell) {
   EXPECT_EQ(largest, 511u);
   EXPECT_EQ(used.size(), 512u) << "every point of every 4 x 4 patch belongs to a triangle";
   // Each triangle stays inside one patch.
-  for (int t = 0; t < kBuiltinMeshIndices / 3; ++t)
-    EXPECT_EQ(idx[3 * t] / 16, idx[3 * t + 2] / 16) << "triangle " << t;
+  for (int t = 0; t < kBuiltinMeshIndices / 3; ++t) EXPECT_EQ(idx[3 * t] / 16, idx[3 * t + 2] / 16) << "triangle " << t;
 }
 
 TEST(BuiltinMesh, PointsAreTurnedHalfARevolutionAboutY) {
@@ -121,7 +121,10 @@ TEST_F(Framework, AProgramAlreadyCurrentIsKept) {
 }
 
 TEST(FrameworkWithoutContext, RefusesAndSaysWhy) {
+  GLFWwindow* previous = glfwGetCurrentContext();
+  glfwMakeContextCurrent(nullptr);
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(initFramework());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "No context available. Exiting.\n");
+  glfwMakeContextCurrent(previous);
 }

@@ -1,17 +1,20 @@
+#include "render/shader.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
-#include "render/shader.h"
 #include "support/gl_context.h"
 
 namespace {
 
-const char* kVertex = "#version 430 core\nlayout(location = 0) in vec3 position;\nuniform mat4 modelMatrix;\n"
-                      "void main() { gl_Position = modelMatrix * vec4(position, 1); }";
-const char* kFragment = "#version 430 core\nuniform vec3 tint;\nout vec4 color;\nvoid main() { color = vec4(tint, 1); }";
+const char* kVertex =
+    "#version 430 core\nlayout(location = 0) in vec3 position;\nuniform mat4 modelMatrix;\n"
+    "void main() { gl_Position = modelMatrix * vec4(position, 1); }";
+const char* kFragment =
+    "#version 430 core\nuniform vec3 tint;\nout vec4 color;\nvoid main() { color = vec4(tint, 1); }";
 
 // Stage files are read from "assets/shader/" under the working folder; tests keep theirs in a
 // folder of their own there.
@@ -62,10 +65,12 @@ TEST_F(ShaderProgram, CompileAndLinkFailuresEndTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child makes its own context
   const std::string vs = stageFile("ok.vert", kVertex);
   const std::string broken = stageFile("broken.frag", "#version 430 core\nvoid main() { nonsense; }");
-  EXPECT_EXIT((dup2(2, 1), Shader(vs, broken)), ::testing::ExitedWithCode(1), "Failed to compile shader: .*broken.frag");
+  EXPECT_EXIT((dup2(2, 1), Shader(vs, broken)), ::testing::ExitedWithCode(1),
+              "Failed to compile shader: .*broken.frag");
   // Both stages compile, but the fragment stage reads an input no vertex stage writes.
-  const std::string unlinked = stageFile("unlinked.frag", "#version 430 core\nin vec3 never;\nout vec4 c;\n"
-                                                           "void main() { c = vec4(never, 1); }");
+  const std::string unlinked = stageFile("unlinked.frag",
+                                         "#version 430 core\nin vec3 never;\nout vec4 c;\n"
+                                         "void main() { c = vec4(never, 1); }");
   EXPECT_EXIT((dup2(2, 1), Shader(vs, unlinked)), ::testing::ExitedWithCode(1), "Failed to link shader program:");
 }
 

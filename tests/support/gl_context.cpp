@@ -18,11 +18,21 @@ void GlContextTest::SetUpTestSuite() {
   drainGlErrors();  // glewInit's probing can leave an error behind
 }
 
-void GlContextTest::TearDownTestSuite() {
-  if (window) glfwDestroyWindow(window);
-  window = nullptr;
-  glfwTerminate();
-}
+// The context lives until the test program ends: making a new one for every suite is slow and,
+// under Xvfb, now and then fails.
+void GlContextTest::TearDownTestSuite() {}
+
+namespace {
+class CloseContextAtExit : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (GlContextTest::window) glfwDestroyWindow(GlContextTest::window);
+    GlContextTest::window = nullptr;
+    glfwTerminate();
+  }
+};
+const auto* const kCloseContext = ::testing::AddGlobalTestEnvironment(new CloseContextAtExit);
+}  // namespace
 
 void GlContextTest::SetUp() {
   // If you land here, no display was reachable: run the tests through tools/run-tests.sh (Xvfb).

@@ -12,6 +12,8 @@ class GlContextTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+
+ public:
   static GLFWwindow* window;
 };
 
