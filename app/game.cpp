@@ -1,15 +1,27 @@
 #include "app/game.h"
 
+#include <glm/gtc/matrix_transform.hpp>
 #include <iostream>
 
+#include "app/camera.h"
 #include "app/diagnostics.h"
 #include "app/fatal.h"
+#include "app/input.h"
 #include "app/process_objects.h"
 #include "game/level.h"
 #include "physics/physics_world.h"
+#include "physics/player_controller.h"
 #include "render/framework.h"
+#include "render/geometry.h"
+#include "render/material.h"
+#include "render/texture.h"
+#include "scene/light_uploads.h"
+#include "scene/particle_system.h"
+#include "scene/skybox.h"
 
-Game::Game(PhysicsWorld& w, Level& l) : world(w), level(l) {}
+Game::Game(PhysicsWorld& w, Level& l) : world(w), level(l), controller(w.playerController) {}
+
+Game::~Game() = default;
 
 int Game::fail(const std::string& message, bool glfwInitialised) {
   if (glfwInitialised) glfwTerminate();
@@ -45,6 +57,9 @@ int Game::startUp(const std::string& settingsPath) {
     const char* text = reinterpret_cast<const char*>(glewGetErrorString(glewStatus));
     return fail(std::string("Failed to init GLEW: ") + text, true);
   }
+  // The loader's probing of a core context can leave an error flag behind; it is not ours.
+  while (glGetError() != GL_NO_ERROR) {
+  }
 
   // 5. Debug output, whenever the driver has the entry point.
   if (glDebugMessageCallback) {
@@ -52,8 +67,9 @@ int Game::startUp(const std::string& settingsPath) {
     glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
   }
 
-  // 6. Framework.
+  // 6-7. Framework, input.
   if (!initFramework()) return fail("Failed to init framework", true);
+  installInputCallbacks(window);
 
   // 8. GL state.
   glClearColor(1, 1, 1, 1);
@@ -62,24 +78,116 @@ int Game::startUp(const std::string& settingsPath) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
+  // 9-16. Programs, textures, noise textures, materials, the player's mesh, the models.
+  resources.load(settings);
+
+  makeScene();
+
   // 23. Timer.
   frameTime = static_cast<float>(clock());
   deltaTime = 1.0f / 60.0f;
   return 0;
 }
 
+void Game::makeScene() {
+  GameResources& r = resources;
+
+  // 17. The course.
+  level.world = &world;
+  level.build(controller, r.ground2Material, r.tilesMaterial, r.woodMaterial, r.ground1Material, r.waterMaterial,
+              r.water2Material, r.waterProgram, r.water2Program, r.lightMaterial, r.noiseMaterial,
+              r.noiseTextures[2]->handle, r.noiseTextures[4]->handle, r.noiseTextures[5]->handle, r.texSpec1->handle,
+              r.texSpec2->handle, r.texSpec3->handle, r.texSpec4->handle, r.tex2Spec->handle, r.tex2Spec2->handle,
+              r.tilesSpecular->handle, r.woodSpecular->handle);
+
+  // 18-19. Skulls and diamonds; the diamond colours draw from the shared generator.
+  level.placeCollectibles(r.skullModel, r.skullDiffuse->handle, r.skullSpecular->handle, r.skullMaterial,
+                          r.diamondModel, r.diamondMaterial, r.materialProgram, r.noiseTextures[6]->handle,
+                          r.noiseTextures[7]->handle, r.noiseTextures[8]->handle);
+
+  // 20-21. Sky and lights.
+  sky = std::make_unique<Skybox>();
+  sun = makeSun();
+  groundLights = makeGroundLights();
+
+  // 22. Camera.
+  camera = std::make_unique<Camera>(settings.fov);
+  camera->debug = settings.debug;
+  if (settings.debug) glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+
+  // 24-25. Shadow maps: the sun's and one cube map for each torch slot 1 to 4.
+  sunShadow.setUp2D();
+  for (int k = 0; k < 4; ++k) {
+    cubeShadows[k].setUpCube();
+    cubeShadows[k].computeCubeMatrices(level.activeLights[k + 1].position, kCubeNearPlane, kCubeFarPlane);
+  }
+
+  // 26. Flames at the five light slots.
+  for (int k = 0; k < 5; ++k)
+    particles[k] = std::make_shared<ParticleSystem>(r.particleSprite, level.activeLights[k].position);
+}
+
 bool Game::shouldClose() const { return glfwWindowShouldClose(window) != 0; }
 
 void Game::frame() {
-  // 1. Clear.
+  GameResources& r = resources;
+
+  // 1-2. Clear, then events: the input callbacks run here.
   glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
-  // 2. Events: the input callbacks run here.
   glfwPollEvents();
 
-  // 6. Physics.
-  world.stepPhysics(deltaTime);
+  // 3-4. Camera.
+  double cursorX = 0.0, cursorY = 0.0;
+  glfwGetCursorPos(window, &cursorX, &cursorY);
+  glm::vec3 player(controller->getPosition());
+  if (settings.debug && settings.debugCam == 0)
+    camera->updateFree(player, float(cursorX), float(cursorY), wasdAxes(), deltaTime);
+  else
+    camera->updateFollow(player, float(cursorX), float(cursorY), scrollHeight, deltaTime);
+
+  // 5. Lights of the ground, water, light and texture programs.
+  uploadGroundLights(*r.groundProgram, *camera, sun, groundLights, kGroundDimension);
+  uploadWaterLights(*r.waterProgram, *camera, sun, level.waterLights, frameTime);
+  uploadWaterLights(*r.water2Program, *camera, sun, level.waterLights, frameTime);
+  uploadSingleLight(*r.lightProgram, *camera, sun, groundLights[0]);
+  uploadSingleLight(*r.textureProgram, *camera, sun, groundLights[0]);
+
+  // 6. Physics and the player.
+  if (!paused) {
+    world.stepPhysics(deltaTime);
+    arrowAxes();
+    world.movePlayer(moveAxes, settings.debug ? 1.0f : 0.0f, deltaTime);
+  }
+
+  // 7. The player's mesh follows the controller.
+  player = glm::vec3(controller->getPosition());
+  r.playerMesh->resetModelMatrix();
+  r.playerMesh->transform(glm::translate(glm::mat4(1.0f), player));
+
+  // 8-10. The sun's shadow and the four torch shadows.
+  lightSpaceMatrix = sunLightSpaceMatrix();
+  const std::array<glm::vec3, 4> torches = {level.activeLights[1].position, level.activeLights[2].position,
+                                            level.activeLights[3].position, level.activeLights[4].position};
+  renderShadowPasses(sunShadow, cubeShadows, r.depthProgram, r.cubeDepthProgram, lightSpaceMatrix, torches,
+                     settings.width, settings.height, [&](const std::shared_ptr<MyShader>& program) {
+                       r.playerMesh->drawDepth(program);
+                       level.drawDepth(program);
+                     });
+
+  // 11. Scene.
+  uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
+  bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
+  r.playerMesh->draw();
+  level.draw();
+
+  // 12-13. Sky, flames.
+  sky->drawWithProgram(*r.skyboxProgram, *camera);
+  updateAndDrawParticles(particles, *r.particleProgram, *camera, level.activeLights,
+                         ParticleFrame{deltaTime, settings.particles, paused, playerParticles});
+
+  // 14. Rules, also while paused.
+  level.update(controller->getPosition(), deltaTime);
 
   // 15. Timing: the next frame steps by the length of this one, however long it was.
   const float previous = frameTime;
@@ -92,6 +200,12 @@ void Game::frame() {
 }
 
 void Game::shutDown() {
+  for (int k = 4; k >= 0; --k) particles[k].reset();
+  for (ShadowMap& map : cubeShadows) map.release();
+  sunShadow.release();
+  camera.reset();
+  sky.reset();
+  resources.release();
   shutdownFramework();
   glfwTerminate();
   window = nullptr;

@@ -1,20 +1,30 @@
 #pragma once
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "app/resources.h"
 #include "app/settings.h"
+#include "scene/light.h"
+#include "scene/shadow_map.h"
 
+class Camera;
 class Level;
+class ParticleSystem;
 class PhysicsWorld;
+class PlayerController;
+class Skybox;
 
 // The entry routine's state: everything start-up makes, the frame loop that uses it and the
-// shutdown that releases it. main() runs startUp, frame until the window closes, and shutDown;
-// a test can do the same with its own clock and deltaTime and inject key events in between.
+// shutdown that releases it. runGame() does startUp, frame until the window closes, and shutDown;
+// a test can do the same with its own clock and inject key events between frames.
 class Game {
  public:
   Game(PhysicsWorld& world, Level& level);
+  ~Game();
 
   // Settings, window, context, framework and every resource. Returns 0, or 1 after a fatal
   // failure, which has then been reported and the window library terminated.
@@ -25,20 +35,32 @@ class Game {
   // Releases what start-up made, in reverse order, and terminates the window library.
   void shutDown();
 
-  // Seconds; main uses the window library's timer, tests substitute their own.
+  // Seconds; the game uses the window library's timer, tests substitute their own.
   std::function<double()> clock = [] { return glfwGetTime(); };
 
   Settings settings;
   GLFWwindow* window = nullptr;
-  float frameTime = 0.0f;         // seconds, clock at the end of the latest frame
-  float deltaTime = 1.0f / 60.0f; // seconds, length of the latest frame; never clamped
+  float frameTime = 0.0f;          // seconds, clock at the end of the latest frame
+  float deltaTime = 1.0f / 60.0f;  // seconds, length of the latest frame; never clamped
   long long frameCount = 0;
 
   PhysicsWorld& world;
   Level& level;
+  PlayerController* controller = nullptr;  // the world's player controller
+
+  GameResources resources;
+  std::unique_ptr<Skybox> sky;
+  DirectionalLight sun;
+  std::array<PointLight, 5> groundLights;
+  std::unique_ptr<Camera> camera;
+  glm::mat4 lightSpaceMatrix{1.0f};
+  ShadowMap sunShadow;
+  std::array<ShadowMap, 4> cubeShadows;
+  std::array<std::shared_ptr<ParticleSystem>, 5> particles;
 
  private:
   int fail(const std::string& message, bool glfwInitialised);
+  void makeScene();
 };
 
 // The whole program: start-up, the frame loop and shutdown. Returns the exit code.
