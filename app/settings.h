@@ -3,20 +3,23 @@
 
 // Everything read from "assets/settings.ini", copied into plain values once at start-up.
 struct Settings {
-  int width = 800;         // pixels
-  int height = 800;        // pixels
-  int refreshRate = 60;    // Hz, a window hint only
+  int width = 800;       // pixels
+  int height = 800;      // pixels
+  int refreshRate = 60;  // Hz, a window hint only
   bool fullscreen = false;
   std::string title = "Kellvane";
-  bool debug = false;      // fly, no chase rules, free or orbit camera
-  int debugCam = 0;        // 0 free camera, anything else the orbit camera
-  float fov = 60.0f;       // degrees, vertical
-  float nearPlane = 0.1f;  // read but unused: the projection's planes are fixed
-  float farPlane = 100.0f; // read but unused
-  float brightness = 1.0f; // factor on every start-up material's ambient coefficient
+  bool debug = false;       // fly, no chase rules, free or orbit camera
+  int debugCam = 0;         // 0 free camera, anything else the orbit camera
+  float fov = 60.0f;        // degrees, vertical
+  float nearPlane = 0.1f;   // read but unused: the projection's planes are fixed
+  float farPlane = 100.0f;  // read but unused
+  float brightness = 1.0f;  // factor on every start-up material's ambient coefficient
   bool particles = true;
 };
 
 // Reads the file; when it cannot be opened or does not parse, prints the one warning and returns
-// the defaults. A positive parser result (a malformed line) is accepted silently.
+// the defaults. A positive parser result (a malformed line) is accepted silently. A key that is
+// present but is no number (or no yes/no word), or whose number would leave the game unplayable
+// (a size of 0 or one beyond 8192 pixels, a field of view outside 1 to 179 degrees, a negative
+// brightness), keeps its default and prints one line naming the key, the value and that default.
 Settings loadSettings(const std::string& path);

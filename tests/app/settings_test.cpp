@@ -1,10 +1,10 @@
+#include "app/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
-
-#include "app/settings.h"
 
 namespace {
 
@@ -63,7 +63,8 @@ TEST(Settings, EveryKeyIsReadWithItsType) {
 }
 
 TEST(Settings, PartialFileTakesDefaultsForMissingKeysAndIgnoresUnknownOnes) {
-  const std::string path = writeTemp("partial.ini", "[window]\ntitle=Foo\nvsync=1\n[extra]\nwidth=5\n[light]\nbrightness=0\n");
+  const std::string path =
+      writeTemp("partial.ini", "[window]\ntitle=Foo\nvsync=1\n[extra]\nwidth=5\n[light]\nbrightness=0\n");
   ::testing::internal::CaptureStdout();
   const Settings s = loadSettings(path);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
@@ -75,7 +76,8 @@ TEST(Settings, PartialFileTakesDefaultsForMissingKeysAndIgnoresUnknownOnes) {
 
 TEST(Settings, MalformedLineIsSilentAndEveryParsedKeyIsUsed) {
   // The parser reports the first bad line as a positive number and still reads the rest.
-  const std::string path = writeTemp("malformed.ini", "[window]\nwidth=1024\nthis line has no equals sign\nheight=600\n");
+  const std::string path =
+      writeTemp("malformed.ini", "[window]\nwidth=1024\nthis line has no equals sign\nheight=600\n");
   ::testing::internal::CaptureStdout();
   const Settings s = loadSettings(path);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
@@ -83,10 +85,86 @@ TEST(Settings, MalformedLineIsSilentAndEveryParsedKeyIsUsed) {
   EXPECT_EQ(s.height, 600);
 }
 
-TEST(Settings, UnparsableValuesFallBackToDefaults) {
+TEST(Settings, UnparsableValuesFallBackToDefaultsWithOneLineEach) {
   const std::string path = writeTemp("badvalues.ini", "[window]\nwidth=wide\nfullscreen=maybe\n[camera]\nfov=\n");
+  ::testing::internal::CaptureStdout();
   const Settings s = loadSettings(path);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Settings: window.width = \"wide\" is not a number; using 800 instead.\n"
+            "Settings: window.fullscreen = \"maybe\" is neither yes nor no; using false instead.\n"
+            "Settings: camera.fov = \"\" is not a number; using 60 instead.\n");
   EXPECT_EQ(s.width, 800);
   EXPECT_FALSE(s.fullscreen);
   EXPECT_FLOAT_EQ(s.fov, 60.0f);
+}
+
+// Values the parser reads but the game cannot run with: each keeps its default and names itself.
+TEST(Settings, UnplayableNumbersKeepTheirDefaultsAndNameTheKey) {
+  struct Case {
+    const char* text;
+    const char* line;  // the one line expected
+  };
+  const Case cases[] = {
+      {"[window]\nwidth=-640\n", "window.width = \"-640\" is outside 1 to 8192; using 800 instead."},
+      {"[window]\nheight=0\n", "window.height = \"0\" is outside 1 to 8192; using 800 instead."},
+      {"[window]\nwidth=100000\n", "window.width = \"100000\" is outside 1 to 8192; using 800 instead."},
+      // Past the range of long: must not wrap around to a small or negative size.
+      {"[window]\nheight=99999999999999999999\n",
+       "window.height = \"99999999999999999999\" is outside 1 to 8192; using 800 instead."},
+      {"[window]\nwidth=4294967297\n", "window.width = \"4294967297\" is outside 1 to 8192; using 800 instead."},
+      {"[window]\nrefresh_rate=0\n", "window.refresh_rate = \"0\" is outside 1 to 1000; using 60 instead."},
+      {"[camera]\nfov=0\n", "camera.fov = \"0\" is outside 1 to 179; using 60 instead."},
+      {"[camera]\nfov=180\n", "camera.fov = \"180\" is outside 1 to 179; using 60 instead."},
+      {"[camera]\nfov=abc\n", "camera.fov = \"abc\" is not a number; using 60 instead."},
+      {"[camera]\nfov=nan\n", "camera.fov = \"nan\" is outside 1 to 179; using 60 instead."},
+      {"[camera]\nfar=1e300\n", "camera.far = \"1e300\" is outside -3.40282e+38 to 3.40282e+38; using 100 instead."},
+      {"[light]\nbrightness=-1\n", "light.brightness = \"-1\" is outside 0 to 3.40282e+38; using 1 instead."},
+      {"[light]\nbrightness=inf\n", "light.brightness = \"inf\" is outside 0 to 3.40282e+38; using 1 instead."},
+  };
+  for (const Case& c : cases) {
+    const std::string path = writeTemp("unplayable.ini", c.text);
+    ::testing::internal::CaptureStdout();
+    const Settings s = loadSettings(path);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), std::string("Settings: ") + c.line + "\n") << c.text;
+    expectDefaults(s);
+  }
+}
+
+TEST(Settings, EdgesOfEachRangeAreAccepted) {
+  const std::string path = writeTemp("edges.ini",
+                                     "[window]\nwidth=1\nheight=8192\nrefresh_rate=1\ndebugCam=-7\n"
+                                     "[camera]\nfov=1\n[light]\nbrightness=0\n");
+  ::testing::internal::CaptureStdout();
+  Settings s = loadSettings(path);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(s.width, 1);
+  EXPECT_EQ(s.height, 8192);
+  EXPECT_EQ(s.refreshRate, 1);
+  EXPECT_EQ(s.debugCam, -7);
+  EXPECT_FLOAT_EQ(s.fov, 1.0f);
+  EXPECT_FLOAT_EQ(s.brightness, 0.0f);
+  s = loadSettings(writeTemp("edges2.ini", "[camera]\nfov=179\n"));
+  EXPECT_FLOAT_EQ(s.fov, 179.0f);
+}
+
+TEST(Settings, GarbageAndOverlongLinesNeitherCrashNorLeakControlBytesIntoMessages) {
+  std::string garbage = "[window]\nwidth=\x01\x02\xff\xfe\nheight=";
+  for (int i = 0; i < 300; ++i) garbage += static_cast<char>((i * 37) % 256 == '\n' ? 'x' : (i * 37) % 256);
+  garbage += "\n[camera]\ntitle=" + std::string(10000, 'T') + "\n";
+  const std::string path = writeTemp("garbage.ini", garbage);
+  ::testing::internal::CaptureStdout();
+  const Settings s = loadSettings(path);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(s.width, 800);
+  EXPECT_EQ(s.height, 800);
+  EXPECT_EQ(s.title, "Kellvane") << "the title line was in another section";
+  for (char c : out) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7f)) << int(static_cast<unsigned char>(c));
+  EXPECT_NE(out.find("Settings: window.width = \"????\" is not a number; using 800 instead.\n"), std::string::npos)
+      << out;
+
+  // A 10,000-character title is read as far as the parser's line reaches and the rest is skipped.
+  const Settings titled = loadSettings(writeTemp("title.ini", "[window]\ntitle=" + std::string(10000, 'T') + "\n"));
+  EXPECT_FALSE(titled.title.empty());
+  EXPECT_LE(titled.title.size(), 10000u);
+  EXPECT_EQ(titled.title.find_first_not_of('T'), std::string::npos);
 }
