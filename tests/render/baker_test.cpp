@@ -131,10 +131,10 @@ TEST(BakedTextures, ImagesDecodeWithTheirOwnChannelCounts) {
   };
   for (const Case& c :
        {Case{"assets/textures/particle.png", 4}, Case{"assets/objects/Skull/Skull.jpg", 3},
-        Case{"assets/objects/Skull/SkullSpecular.png", 1}, Case{"assets/textures/meine_texturen/texSpec1.jpg", 3},
-        Case{"assets/textures/meine_texturen/texSpec2.jpg", 3}, Case{"assets/textures/meine_texturen/texSpec3.jpg", 3},
-        Case{"assets/textures/meine_texturen/texSpec4.jpg", 3}, Case{"assets/textures/meine_texturen/tex2Spec.jpg", 3},
-        Case{"assets/textures/meine_texturen/tex2Spec2.jpg", 3}}) {
+        Case{"assets/objects/Skull/SkullSpecular.png", 1}, Case{"assets/textures/meine_texturen/texSpec1.jpg", 1},
+        Case{"assets/textures/meine_texturen/texSpec2.jpg", 1}, Case{"assets/textures/meine_texturen/texSpec3.jpg", 3},
+        Case{"assets/textures/meine_texturen/texSpec4.jpg", 1}, Case{"assets/textures/meine_texturen/tex2Spec.jpg", 3},
+        Case{"assets/textures/meine_texturen/tex2Spec2.jpg", 1}}) {
     SCOPED_TRACE(c.path);
     int w = 0, h = 0, n = 0;
     unsigned char* data = stbi_load(c.path, &w, &h, &n, 0);

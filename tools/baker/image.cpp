@@ -4,6 +4,9 @@
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 #include <cmath>
 #include <iostream>
 
@@ -27,12 +30,40 @@ bool writePng(const std::string& path, const Image& image) {
   return true;
 }
 
+// libjpeg rather than stb: stb always writes three colour channels, and the grey specular maps
+// are meant to be true one-channel JPEG files.
 bool writeJpg(const std::string& path, const Image& image, int quality) {
-  if (stbi_write_jpg(path.c_str(), image.width, image.height, image.channels, image.bytes.data(), quality) == 0) {
+  if (image.channels != 1 && image.channels != 3) {
+    std::cout << "kellvane-assets: a JPEG holds 1 or 3 channels, not " << image.channels << ": " << path << std::endl;
+    return false;
+  }
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
     std::cout << "kellvane-assets: could not write " << path << std::endl;
     return false;
   }
-  return true;
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = static_cast<JDIMENSION>(image.width);
+  info.image_height = static_cast<JDIMENSION>(image.height);
+  info.input_components = image.channels;
+  info.in_color_space = image.channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  const int stride = image.width * image.channels;
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(image.bytes.data() + static_cast<size_t>(info.next_scanline) * stride);
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  const bool written = std::fclose(file) == 0;
+  if (!written) std::cout << "kellvane-assets: could not write " << path << std::endl;
+  return written;
 }
 
 Image readImageFile(const std::string& path) {
