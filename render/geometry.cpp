@@ -3,6 +3,7 @@
 #include <cmath>
 #include <glm/gtc/matrix_inverse.hpp>
 
+#include "render/draw_culling.h"
 #include "render/material.h"
 #include "render/shader.h"
 
@@ -35,7 +36,10 @@ void appendFace(GeometryData& data, const glm::vec3 (&corners)[6], glm::vec3 nor
 }  // namespace
 
 Geometry::Geometry(glm::mat4 modelMatrix, GeometryData& data, std::shared_ptr<Material> material)
-    : indexCount(static_cast<int>(data.indices.size())), material(std::move(material)), modelMatrix(modelMatrix) {
+    : indexCount(static_cast<int>(data.indices.size())),
+      material(std::move(material)),
+      modelMatrix(modelMatrix),
+      bounds(boundingSphereOf(data.positions.data(), data.positions.size())) {
   glGenVertexArrays(1, &vao);
   glBindVertexArray(vao);
   uploadAttribute(positionBuffer, 0, data.positions, 3);
@@ -60,6 +64,7 @@ Geometry::~Geometry() {
 }
 
 void Geometry::drawElements() const {
+  if (drawCulling.suppressDraws) return;
   glBindVertexArray(vao);
   glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_INT, nullptr);
   glBindVertexArray(0);
@@ -67,49 +72,61 @@ void Geometry::drawElements() const {
 
 bool Geometry::useMaterialProgram() {
   if (!material || !material->shader) return false;
-  glUseProgram(material->shader->handle);
+  drawCulling.useProgram(material->shader->handle);
   return true;
+}
+
+// The material may bind its own texture on unit 0; the bind filter must not trust what it saw.
+static void setMaterialUniforms(Material& material) {
+  material.setUniforms();
+  drawCulling.forgetUnit(0);
 }
 
 void Geometry::draw() {
   if (!useMaterialProgram()) return;
+  const bool hidden = !drawCulling.visible(bounds, modelMatrix);
   Shader& shader = *material->shader;
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", glm::mat3(glm::inverseTranspose(modelMatrix)));
-  material->setUniforms();
-  drawElements();
+  setMaterialUniforms(*material);
+  if (!hidden) drawElements();
 }
 
 void Geometry::draw(GLuint texture) {
   if (!useMaterialProgram()) return;
+  const bool hidden = !drawCulling.visible(bounds, modelMatrix);
   Shader& shader = *material->shader;
   // The textured draws send the inverse itself, untransposed; the shaders expect it that way.
   const glm::mat3 normalMatrix = glm::mat3(glm::inverse(modelMatrix));
-  material->setUniforms();
+  setMaterialUniforms(*material);
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", normalMatrix);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  drawElements();
+  drawCulling.bindTexture2DOnActiveUnit(texture);
+  if (!hidden) drawElements();
 }
 
 void Geometry::draw(GLuint diffuseTexture, GLuint specularTexture, float repeatX, float repeatY) {
   if (!useMaterialProgram()) return;
+  const bool hidden = !drawCulling.visible(bounds, modelMatrix);
   Shader& shader = *material->shader;
   const glm::mat3 normalMatrix = glm::mat3(glm::inverse(modelMatrix));
-  material->setUniforms();
+  setMaterialUniforms(*material);
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", normalMatrix);
   // The shaders take whole repeat counts; the cast truncates toward zero.
   shader.setUniform("textureMultiplikatorX", static_cast<int>(repeatX));
   shader.setUniform("textureMultiplikatorY", static_cast<int>(repeatY));
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, diffuseTexture);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, specularTexture);
-  drawElements();
+  drawCulling.bindTexture2D(0, diffuseTexture);
+  drawCulling.bindTexture2D(1, specularTexture);
+  if (!hidden) drawElements();
 }
 
 void Geometry::drawDepth(std::shared_ptr<MyShader> depthShader) {
+  // Every depth draw sets its own "modelMatrix", so a caster outside the pass leaves nothing behind.
+  if (!drawCulling.visible(bounds, modelMatrix)) {
+    ++drawCulling.skippedObjects;
+    return;
+  }
   if (depthShader) depthShader->setMat4("modelMatrix", modelMatrix);
   drawElements();
 }
@@ -199,8 +216,11 @@ GeometryData createCylinderGeometry(unsigned segments, float height, float radiu
   for (unsigned i = 0; i < segments; ++i) {
     const float theta = static_cast<float>(i) * step;
     const float x = radius * std::cos(theta), z = radius * std::sin(theta);
-    const glm::vec2 capUv(x / radius * 0.5f + 0.5f, z / radius * 0.5f + 0.5f);
-    const glm::vec3 side = glm::normalize(glm::vec3(x, 0, z));
+    // A zero radius would divide by zero; its cap and side directions follow the angle instead.
+    const bool flat = radius == 0.0f;
+    const glm::vec2 capUv = flat ? glm::vec2(std::cos(theta), std::sin(theta)) * 0.5f + 0.5f
+                                 : glm::vec2(x / radius * 0.5f + 0.5f, z / radius * 0.5f + 0.5f);
+    const glm::vec3 side = flat ? glm::vec3(std::cos(theta), 0, std::sin(theta)) : glm::normalize(glm::vec3(x, 0, z));
     const float u = theta / kTwoPi;
     data.positions.insert(data.positions.end(), {{x, -half, z}, {x, -half, z}, {x, half, z}, {x, half, z}});
     data.normals.insert(data.normals.end(), {{0, -1, 0}, side, {0, 1, 0}, side});
