@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <glm/gtc/type_ptr.hpp>
-#include <memory>
 #include <vector>
 
 #include "render/shader.h"
@@ -29,29 +28,27 @@ void main() { colour = texture(diffuseTexture, vec2(0.5)) * vec4(materialCoeffic
 
 class MaterialTest : public GlContextTest {
  protected:
-  std::shared_ptr<Texture> pixelTexture() {
-    std::vector<unsigned char> pixels(kPixelTextureSize * kPixelTextureSize * 3, 90);
-    return std::make_shared<Texture>(pixels.data());
+  // A program whose sampler points at unit 5, so setUniforms has to set it back to 0.
+  static std::shared_ptr<Shader> program(const char* fragment) {
+    auto shader = std::make_shared<Shader>(kVertexSource, fragment, true);
+    glUseProgram(shader->handle);
+    shader->setUniform("diffuseTexture", 5);
+    return shader;
   }
-  static glm::vec3 vec3Uniform(const Shader& s, const char* name) {
-    glm::vec3 v(-1.0f);
-    glGetUniformfv(s.handle, glGetUniformLocation(s.handle, name), glm::value_ptr(v));
-    return v;
+  static glm::vec4 uniform(const Shader& s, const char* name) {
+    glm::vec4 value(-1.0f);  // components beyond the uniform's own stay -1
+    glGetUniformfv(s.handle, glGetUniformLocation(s.handle, name), glm::value_ptr(value));
+    return value;
   }
-  static float floatUniform(const Shader& s, const char* name) {
-    float v = -1.0f;
-    glGetUniformfv(s.handle, glGetUniformLocation(s.handle, name), &v);
-    return v;
+  static GLint sampler(const Shader& s) {
+    GLint unit = -1;
+    glGetUniformiv(s.handle, glGetUniformLocation(s.handle, "diffuseTexture"), &unit);
+    return unit;
   }
-  static GLint intUniform(const Shader& s, const char* name) {
-    GLint v = -1;
-    glGetUniformiv(s.handle, glGetUniformLocation(s.handle, name), &v);
-    return v;
-  }
-  static GLint boundOn(GLenum unit) {
+  static GLint boundOnUnitZero() {
     GLint active = 0, bound = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-    glActiveTexture(unit);
+    glActiveTexture(GL_TEXTURE0);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     glActiveTexture(static_cast<GLenum>(active));
     return bound;
@@ -60,81 +57,48 @@ class MaterialTest : public GlContextTest {
 
 }  // namespace
 
-TEST_F(MaterialTest, ValidTextureIsBoundOnUnitZeroWithTheLightingWeights) {
-  auto shader = std::make_shared<Shader>(kVertexSource, kFragmentSource, true);
-  // Point the sampler elsewhere first, so the material has to set it back to 0.
-  glUseProgram(shader->handle);
-  shader->setUniform("diffuseTexture", 5);
-  TextureMaterial material(shader, glm::vec3(0.1f, 0.7f, 0.3f), 8.0f, pixelTexture());
-  glActiveTexture(GL_TEXTURE3);
-  material.setUniforms();
-  EXPECT_EQ(vec3Uniform(*shader, "materialCoefficients"), glm::vec3(0.1f, 0.7f, 0.3f));
-  EXPECT_EQ(floatUniform(*shader, "specularAlpha"), 8.0f);
-  EXPECT_EQ(intUniform(*shader, "diffuseTexture"), 0);
-  GLint active = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  EXPECT_EQ(active, GL_TEXTURE0);
-  EXPECT_EQ(static_cast<GLuint>(boundOn(GL_TEXTURE0)), material.getDiffuseTexture()->handle);
-  EXPECT_EQ(material.getShader(), shader);
-}
-
 TEST_F(MaterialTest, InvalidTextureSetsTheUniformsButTouchesNoTextureState) {
-  auto shader = std::make_shared<Shader>(kVertexSource, kFragmentSource, true);
-  glUseProgram(shader->handle);
-  shader->setUniform("diffuseTexture", 5);
+  auto shader = program(kFragmentSource);
   auto broken = std::make_shared<Texture>(std::string("no such file.dds"));
-  ASSERT_FALSE(broken->valid);
   GLuint sentinel = 0;
   glGenTextures(1, &sentinel);
-  glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, sentinel);
   glActiveTexture(GL_TEXTURE3);
-
-  TextureMaterial material(shader, glm::vec3(0.2f, 0.75f, 0.65f), 0.4f, broken);
-  material.setUniforms();
-  EXPECT_EQ(vec3Uniform(*shader, "materialCoefficients"), glm::vec3(0.2f, 0.75f, 0.65f));
-  EXPECT_EQ(floatUniform(*shader, "specularAlpha"), 0.4f);
-  EXPECT_EQ(intUniform(*shader, "diffuseTexture"), 0);
-  GLint active = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  EXPECT_EQ(active, GL_TEXTURE3);
-  EXPECT_EQ(static_cast<GLuint>(boundOn(GL_TEXTURE0)), sentinel);
-  EXPECT_EQ(boundOn(GL_TEXTURE3), 0);
+  for (auto texture : {broken, std::shared_ptr<Texture>()}) {
+    TextureMaterial material(shader, glm::vec3(0.2f, 0.75f, 0.65f), 0.4f, texture);
+    material.setUniforms();
+    EXPECT_EQ(uniform(*shader, "materialCoefficients"), glm::vec4(0.2f, 0.75f, 0.65f, -1));
+    EXPECT_EQ(uniform(*shader, "specularAlpha"), glm::vec4(0.4f, -1, -1, -1));
+    EXPECT_EQ(sampler(*shader), 0);
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    EXPECT_EQ(active, GL_TEXTURE3);
+    EXPECT_EQ(static_cast<GLuint>(boundOnUnitZero()), sentinel);
+  }
   glActiveTexture(GL_TEXTURE0);
   glDeleteTextures(1, &sentinel);
 }
 
-TEST_F(MaterialTest, ProgramWithoutSpecularAlphaStillGetsTheOtherUniforms) {
-  auto shader = std::make_shared<Shader>(kVertexSource, kNoAlphaFragment, true);
-  glUseProgram(shader->handle);
-  TextureMaterial material(shader, glm::vec3(0.001f, 0, 0), 1.0f, pixelTexture());
-  material.setUniforms();
-  EXPECT_EQ(vec3Uniform(*shader, "materialCoefficients"), glm::vec3(0.001f, 0, 0));
-  EXPECT_EQ(intUniform(*shader, "diffuseTexture"), 0);
-  EXPECT_EQ(shader->uniformLocations.at("specularAlpha"), -1);
-  // The plain base material sets only its two weights.
-  Material plain(shader, glm::vec3(0.5f), 2.0f);
-  plain.setUniforms();
-  EXPECT_EQ(vec3Uniform(*shader, "materialCoefficients"), glm::vec3(0.5f));
-}
-
-TEST_F(MaterialTest, LastHolderThroughTheBaseReleasesTextureAndProgram) {
-  auto shader = std::make_shared<Shader>(kVertexSource, kFragmentSource, true);
-  auto texture = pixelTexture();
+TEST_F(MaterialTest, ValidTextureGoesOnUnitZeroAndTheLastHolderReleasesAll) {
+  // This program lacks "specularAlpha": the other uniforms are still set, and no error arises.
+  auto shader = program(kNoAlphaFragment);
+  std::vector<unsigned char> pixels(kPixelTextureSize * kPixelTextureSize * 3, 90);
+  auto texture = std::make_shared<Texture>(pixels.data());
+  const GLuint handle = texture->handle;
   std::weak_ptr<Shader> weakShader = shader;
   std::weak_ptr<Texture> weakTexture = texture;
   std::shared_ptr<Material> material =
-      std::make_shared<TextureMaterial>(std::move(shader), glm::vec3(1.0f), 2.0f, std::move(texture));
-  EXPECT_FALSE(weakShader.expired());
-  EXPECT_FALSE(weakTexture.expired());
-  material.reset();
+      std::make_shared<TextureMaterial>(std::move(shader), glm::vec3(0.1f, 0.7f, 0.3f), 8.0f, std::move(texture));
+  glActiveTexture(GL_TEXTURE3);
+  material->setUniforms();
+  GLint active = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  EXPECT_EQ(active, GL_TEXTURE0);
+  EXPECT_EQ(static_cast<GLuint>(boundOnUnitZero()), handle);
+  EXPECT_EQ(uniform(*material->getShader(), "materialCoefficients"), glm::vec4(0.1f, 0.7f, 0.3f, -1));
+  EXPECT_EQ(sampler(*material->getShader()), 0);
+
+  material.reset();  // through the base pointer
   EXPECT_TRUE(weakShader.expired());
   EXPECT_TRUE(weakTexture.expired());
-
-  // A material whose texture is absent altogether behaves like an invalid one.
-  auto program = std::make_shared<Shader>(kVertexSource, kFragmentSource, true);
-  glUseProgram(program->handle);
-  TextureMaterial bare(program, glm::vec3(0.3f), 3.0f, nullptr);
-  bare.setUniforms();
-  EXPECT_EQ(floatUniform(*program, "specularAlpha"), 3.0f);
 }

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
-#include <sstream>
 
 #include "render/shader.h"
 #include "support/gl_context.h"
@@ -32,31 +31,12 @@ uniform sampler2D specularTexture;
 out vec4 colour;
 void main() { colour = texture(diffuseTexture, shade.xy) + texture(specularTexture, shade.xy); })";
 
-// Two objects whose materials name the same diffuse image; the second also has a specular map.
-const char* const kSharedObj = R"(mtllib shared.mtl
-o first
-v 0 0 0
-v 1 0 0
-v 0 1 0
-v 1 1 0
-vt 0.25 0.75
-vn 0 0 1
-usemtl one
-f 1/1/1 2/1/1 4/1/1 3/1/1
-o second
-v 0 0 1
-v 1 0 1
-v 0 1 1
-usemtl two
-f 5/1/1 6/1/1 7/1/1
-)";
-const char* const kSharedMtl = R"(newmtl one
-map_Kd skin.png
-newmtl two
-map_Kd skin.png
-map_Ks shine.png
-)";
-// Positions only: no texture coordinates and no normals.
+// Two objects whose materials name the same diffuse image; the second adds a specular map.
+const char* const kSharedObj =
+    "mtllib shared.mtl\no first\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0.25 0.75\nvn 0 0 1\n"
+    "usemtl one\nf 1/1/1 2/1/1 4/1/1 3/1/1\no second\nv 0 0 1\nv 1 0 1\nv 0 1 1\nusemtl two\nf 5/1/1 6/1/1 7/1/1\n";
+const char* const kSharedMtl = "newmtl one\nmap_Kd skin.png\nnewmtl two\nmap_Kd skin.png\nmap_Ks shine.png\n";
+// Positions only: no texture coordinates, no normals.
 const char* const kBareObj = "v 0 0 0\nv 2 0 0\nv 0 0 -2\nf 1 2 3\n";
 
 class ModelTest : public GlContextTest {
@@ -66,6 +46,7 @@ class ModelTest : public GlContextTest {
     char pattern[] = "/tmp/kellvane-model-XXXXXX";
     root = mkdtemp(pattern);
     previous = fs::current_path();
+    fs::current_path(root);
     shader = std::make_shared<Shader>(kVertexSource, kFragmentSource, true);
   }
   void TearDown() override {
@@ -73,52 +54,37 @@ class ModelTest : public GlContextTest {
     fs::remove_all(root);
     GlContextTest::TearDown();
   }
-  void write(const std::string& name, const std::string& text) { std::ofstream(root / name) << text; }
-  void writePng(const std::string& name) {
-    const unsigned char pixels[4 * 4] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 9, 9, 9, 255};
-    ASSERT_TRUE(stbi_write_png((root / name).c_str(), 2, 2, 4, pixels, 8));
-  }
   fs::path root, previous;
   std::shared_ptr<Shader> shader;
 };
 
 }  // namespace
 
-TEST_F(ModelTest, SharedMaterialTextureIsLoadedOnceAndListedPerMesh) {
-  write("shared.obj", kSharedObj);
-  write("shared.mtl", kSharedMtl);
-  writePng("skin.png");
-  writePng("shine.png");
+TEST_F(ModelTest, SharedTextureLoadsOnceAndDrawBindsTheCallersTextures) {
+  std::ofstream("shared.obj") << kSharedObj;
+  std::ofstream("shared.mtl") << kSharedMtl;
+  const unsigned char pixels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 9, 9, 9, 255};
+  ASSERT_TRUE(stbi_write_png("skin.png", 2, 2, 4, pixels, 8) && stbi_write_png("shine.png", 2, 2, 4, pixels, 8));
   const std::string path = (root / "shared.obj").string();
+  const glm::mat4 matrix = glm::scale(glm::translate(glm::mat4(1.0f), glm::vec3(0, 111.5f, 10)), glm::vec3(0.1f));
   testing::internal::CaptureStdout();
-  Model model(path.c_str(), glm::mat4(1.0f), shader);
+  Model model(path.c_str(), matrix, shader);
   const std::string printed = testing::internal::GetCapturedStdout();
 
   EXPECT_EQ(model.directory, root.string());
   ASSERT_EQ(model.meshes.size(), 2u);
   ASSERT_EQ(model.loadedTextures.size(), 2u);
-  const Mesh& first = model.meshes[0];
-  const Mesh& second = model.meshes[1];
+  const Mesh &first = model.meshes[0], &second = model.meshes[1];
   ASSERT_EQ(first.textures.size(), 1u);
   ASSERT_EQ(second.textures.size(), 2u);
   EXPECT_EQ(first.textures[0].id, second.textures[0].id);
-  EXPECT_EQ(second.textures[0].type, "texture_diffuse");
   EXPECT_EQ(second.textures[1].type, "texture_specular");
   EXPECT_EQ(second.textures[1].path, "shine.png");
-  EXPECT_NE(second.textures[1].id, first.textures[0].id);
-  const std::string skin = std::to_string(first.textures[0].id);
-  const std::string shine = std::to_string(second.textures[1].id);
+  const std::string skin = std::to_string(first.textures[0].id), shine = std::to_string(second.textures[1].id);
   EXPECT_EQ(printed, skin + "\n" + skin + "\n" + shine + "\n");
-
-  // The quad was triangulated; the uv's v was flipped on import.
+  // The quad was triangulated and its v flipped on import.
   EXPECT_EQ(first.indices.size(), 6u);
   EXPECT_EQ(first.vertices[0].texCoords, glm::vec2(0.25f, 0.25f));
-  EXPECT_EQ(first.vertices[0].normal, glm::vec3(0, 0, 1));
-  GLint bufferSize = 0;
-  glBindBuffer(GL_ARRAY_BUFFER, first.vbo);
-  glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bufferSize);
-  EXPECT_EQ(bufferSize, static_cast<GLint>(first.vertices.size() * 32));
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
   GLint stride = 0;
   void* uvOffset = nullptr;
   glBindVertexArray(first.vao);
@@ -127,70 +93,53 @@ TEST_F(ModelTest, SharedMaterialTextureIsLoadedOnceAndListedPerMesh) {
   glBindVertexArray(0);
   EXPECT_EQ(stride, 32);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(uvOffset), 24u);
-}
 
-TEST_F(ModelTest, BarePathKeepsItselfAsDirectoryAndMissingDataIsFilledIn) {
-  write("diamond.obj", kBareObj);
-  fs::current_path(root);
-  Model model("diamond.obj", glm::mat4(1.0f), shader);
-  EXPECT_EQ(model.directory, "diamond.obj");
-  ASSERT_EQ(model.meshes.size(), 1u);
-  ASSERT_EQ(model.meshes[0].vertices.size(), 3u);
-  for (const MeshVertex& v : model.meshes[0].vertices) {
-    EXPECT_EQ(v.texCoords, glm::vec2(0.0f));
-    // Counter-clockwise seen from above: the computed normal points up.
-    EXPECT_NEAR(v.normal.y, 1.0f, 1e-6f);
-  }
-  EXPECT_TRUE(model.meshes[0].textures.empty());
-}
-
-TEST_F(ModelTest, UnreadableFileReportsAndLeavesAnEmptyModel) {
-  write("broken.obj", "v 0 0 0\nf 1 2 9\n");  // a face past the vertex list
-  for (const fs::path& path : {root / "missing.obj", root / "broken.obj"}) {
-    testing::internal::CaptureStdout();
-    Model model(path.c_str(), glm::mat4(1.0f), shader);
-    const std::string printed = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(printed.rfind("ERROR::ASSIMP::", 0), 0u) << path << ": " << printed;
-    EXPECT_GT(printed.size(), std::string("ERROR::ASSIMP::\n").size()) << "the importer's reason follows";
-    EXPECT_EQ(printed.back(), '\n');
-    EXPECT_TRUE(model.meshes.empty());
-    model.draw(0, 0);  // draws nothing, raises no error
-  }
-}
-
-TEST_F(ModelTest, DrawSetsMatricesBindsTheCallersTexturesAndLeavesNoProgram) {
-  write("bare.obj", kBareObj);
-  const std::string path = (root / "bare.obj").string();
-  const glm::mat4 matrix = glm::scale(glm::translate(glm::mat4(1.0f), glm::vec3(0, 111.5f, 10)), glm::vec3(0.1f));
-  Model model(path.c_str(), matrix, shader);
-  EXPECT_EQ(model.modelMatrix, matrix);
   GLuint textures[2];
   glGenTextures(2, textures);
   model.draw(textures[0], textures[1]);
-  GLint program = -1, active = 0, bound = 0;
+  GLint program = -1, active = 0, bound = 0, specularUnit = -1;
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-  EXPECT_EQ(program, 0);
   glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(program, 0);
   EXPECT_EQ(active, GL_TEXTURE0);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   EXPECT_EQ(static_cast<GLuint>(bound), textures[0]);
-  glActiveTexture(GL_TEXTURE1);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  EXPECT_EQ(static_cast<GLuint>(bound), textures[1]);
-  glActiveTexture(GL_TEXTURE0);
-
+  glGetUniformiv(shader->handle, glGetUniformLocation(shader->handle, "specularTexture"), &specularUnit);
+  EXPECT_EQ(specularUnit, 1);
   glm::mat4 sent(0.0f);
   glGetUniformfv(shader->handle, glGetUniformLocation(shader->handle, "modelMatrix"), glm::value_ptr(sent));
   EXPECT_EQ(sent, matrix);
-  GLint specularUnit = -1;
-  glGetUniformiv(shader->handle, glGetUniformLocation(shader->handle, "specularTexture"), &specularUnit);
-  EXPECT_EQ(specularUnit, 1);
-
-  // The caller's own matrix survives the draw that leaves it alone.
+  // The spinning draw leaves the caller's own "modelMatrix" alone.
   glUseProgram(shader->handle);
   shader->setUniform("modelMatrix", glm::mat4(2.0f));
   model.drawWithoutModelMatrix(textures[0], textures[1]);
   glGetUniformfv(shader->handle, glGetUniformLocation(shader->handle, "modelMatrix"), glm::value_ptr(sent));
   EXPECT_EQ(sent, glm::mat4(2.0f));
   glDeleteTextures(2, textures);
+}
+
+TEST_F(ModelTest, BarePathIsItsOwnDirectoryAndMissingDataIsFilledIn) {
+  std::ofstream("diamond.obj") << kBareObj;
+  Model model("diamond.obj", glm::mat4(1.0f), shader);
+  EXPECT_EQ(model.directory, "diamond.obj");
+  ASSERT_EQ(model.meshes.size(), 1u);
+  ASSERT_EQ(model.meshes[0].vertices.size(), 3u);
+  for (const MeshVertex& v : model.meshes[0].vertices) {
+    EXPECT_EQ(v.texCoords, glm::vec2(0.0f));
+    EXPECT_NEAR(v.normal.y, 1.0f, 1e-6f);  // counter-clockwise seen from above
+  }
+}
+
+TEST_F(ModelTest, UnreadableFileReportsAndLeavesAnEmptyModel) {
+  std::ofstream("broken.obj") << "v 0 0 0\nf 1 2 9\n";  // a face past the vertex list
+  for (const char* path : {"missing.obj", "broken.obj"}) {
+    testing::internal::CaptureStdout();
+    Model model(path, glm::mat4(1.0f), shader);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(printed.rfind("ERROR::ASSIMP::", 0), 0u) << path << ": " << printed;
+    EXPECT_GT(printed.size(), 16u) << "the importer's reason follows";
+    EXPECT_EQ(printed.back(), '\n');
+    EXPECT_TRUE(model.meshes.empty());
+    model.draw(0, 0);  // draws nothing, raises no error
+  }
 }
