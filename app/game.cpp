@@ -11,10 +11,12 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
+#include "render/draw_culling.h"
 #include "render/framework.h"
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/texture.h"
+#include "scene/frame_probe.h"
 #include "scene/light_uploads.h"
 #include "scene/particle_system.h"
 #include "scene/skybox.h"
@@ -155,15 +157,38 @@ void Game::frame() {
 
   // 6. Physics and the player.
   if (!paused) {
+    frameProbe.mark(FrameStage::Physics);
     world.stepPhysics(deltaTime);
+    frameProbe.mark(FrameStage::PlayerMove);
     arrowAxes();
     world.movePlayer(moveAxes, settings.debug ? 1.0f : 0.0f, deltaTime);
+    frameProbe.mark(FrameStage::Untimed);
   }
 
   // 7. The player's mesh follows the controller.
   player = glm::vec3(controller->getPosition());
   r.playerMesh->resetModelMatrix();
   r.playerMesh->transform(glm::translate(glm::mat4(1.0f), player));
+
+  drawPasses();
+
+  // 14. Rules, also while paused.
+  frameProbe.mark(FrameStage::Rules);
+  level.update(controller->getPosition(), deltaTime);
+  frameProbe.mark(FrameStage::FrameEnd);
+
+  // 15. Timing: the next frame steps by the length of this one, however long it was.
+  const float previous = frameTime;
+  frameTime = static_cast<float>(clock());
+  deltaTime = frameTime - previous;
+  ++frameCount;
+
+  // 16. Swap.
+  glfwSwapBuffers(window);
+}
+
+void Game::drawPasses(bool updateParticles) {
+  GameResources& r = resources;
 
   // 8-10. The sun's shadow and the four torch shadows.
   lightSpaceMatrix = sunLightSpaceMatrix();
@@ -175,28 +200,21 @@ void Game::frame() {
                        level.drawDepth(program);
                      });
 
-  // 11. Scene.
+  // 11. Scene; objects wholly outside the camera's view are not drawn.
+  frameProbe.mark(FrameStage::Scene);
   uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
   bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
+  drawCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
   r.playerMesh->draw();
   level.draw();
+  drawCulling.endVolume();
 
   // 12-13. Sky, flames.
+  frameProbe.mark(FrameStage::Sky);
   sky->drawWithProgram(*r.skyboxProgram, *camera);
+  frameProbe.mark(FrameStage::Particles);
   updateAndDrawParticles(particles, *r.particleProgram, *camera, level.activeLights,
-                         ParticleFrame{deltaTime, settings.particles, paused, playerParticles});
-
-  // 14. Rules, also while paused.
-  level.update(controller->getPosition(), deltaTime);
-
-  // 15. Timing: the next frame steps by the length of this one, however long it was.
-  const float previous = frameTime;
-  frameTime = static_cast<float>(clock());
-  deltaTime = frameTime - previous;
-  ++frameCount;
-
-  // 16. Swap.
-  glfwSwapBuffers(window);
+                         ParticleFrame{deltaTime, settings.particles, paused || !updateParticles, playerParticles});
 }
 
 void Game::shutDown() {

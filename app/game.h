@@ -34,6 +34,9 @@ class Game {
   void frame();
   // Releases what start-up made, in reverse order, and terminates the window library.
   void shutDown();
+  // Steps 8 to 13 of a frame: the shadow passes, the scene, the sky and the flames. frame() calls
+  // it once; a benchmark may draw the same state again, without moving the flames.
+  void drawPasses(bool updateParticles = true);
 
   // Seconds; the game uses the window library's timer, tests substitute their own.
   std::function<double()> clock = [] { return glfwGetTime(); };

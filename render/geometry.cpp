@@ -33,6 +33,12 @@ void appendFace(GeometryData& data, const glm::vec3 (&corners)[6], glm::vec3 nor
   }
 }
 
+// The material may bind its own texture on unit 0; the bind filter must not trust what it saw.
+void setMaterialUniforms(Material& material) {
+  material.setUniforms();
+  drawCulling.forgetUnit(0);
+}
+
 }  // namespace
 
 Geometry::Geometry(glm::mat4 modelMatrix, GeometryData& data, std::shared_ptr<Material> material)
@@ -76,12 +82,6 @@ bool Geometry::useMaterialProgram() {
   return true;
 }
 
-// The material may bind its own texture on unit 0; the bind filter must not trust what it saw.
-static void setMaterialUniforms(Material& material) {
-  material.setUniforms();
-  drawCulling.forgetUnit(0);
-}
-
 void Geometry::draw() {
   if (!useMaterialProgram()) return;
   const bool hidden = !drawCulling.visible(bounds, modelMatrix);
@@ -89,7 +89,10 @@ void Geometry::draw() {
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", glm::mat3(glm::inverseTranspose(modelMatrix)));
   setMaterialUniforms(*material);
-  if (!hidden) drawElements();
+  if (hidden)
+    ++drawCulling.skippedObjects;
+  else
+    drawElements();
 }
 
 void Geometry::draw(GLuint texture) {
@@ -102,7 +105,10 @@ void Geometry::draw(GLuint texture) {
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", normalMatrix);
   drawCulling.bindTexture2DOnActiveUnit(texture);
-  if (!hidden) drawElements();
+  if (hidden)
+    ++drawCulling.skippedObjects;
+  else
+    drawElements();
 }
 
 void Geometry::draw(GLuint diffuseTexture, GLuint specularTexture, float repeatX, float repeatY) {
@@ -118,7 +124,10 @@ void Geometry::draw(GLuint diffuseTexture, GLuint specularTexture, float repeatX
   shader.setUniform("textureMultiplikatorY", static_cast<int>(repeatY));
   drawCulling.bindTexture2D(0, diffuseTexture);
   drawCulling.bindTexture2D(1, specularTexture);
-  if (!hidden) drawElements();
+  if (hidden)
+    ++drawCulling.skippedObjects;
+  else
+    drawElements();
 }
 
 void Geometry::drawDepth(std::shared_ptr<MyShader> depthShader) {

@@ -3,6 +3,8 @@
 
 #include <glm/glm.hpp>
 #include <memory>
+
+#include "render/frustum.h"
 #include <vector>
 
 class Material;
@@ -50,6 +52,7 @@ class Geometry {
   int indexCount = 0;
   std::shared_ptr<Material> material;
   glm::mat4 modelMatrix = glm::mat4(1.0f);
+  BoundingSphere bounds;  // around the vertices in the mesh's own space, made once from the data
 
  private:
   void drawElements() const;

@@ -7,6 +7,7 @@
 #include <glm/gtc/matrix_inverse.hpp>
 #include <iostream>
 
+#include "render/draw_culling.h"
 #include "render/shader.h"
 #include "render/texture.h"
 
@@ -58,6 +59,10 @@ void uploadMesh(Mesh& mesh) {
 Model::Model(const char* path, glm::mat4 modelMatrix, std::shared_ptr<Shader> shader)
     : modelMatrix(modelMatrix), shader(std::move(shader)) {
   loadModel(path ? path : "");
+  std::vector<glm::vec3> points;
+  for (const Mesh& mesh : meshes)
+    for (const MeshVertex& vertex : mesh.vertices) points.push_back(vertex.position);
+  bounds = boundingSphereOf(points.data(), points.size());
 }
 
 Model::~Model() {
@@ -153,22 +158,25 @@ std::vector<MeshTexture> Model::loadMaterialTextures(const aiMaterial* material,
 void Model::drawMeshes(GLuint diffuseTexture, GLuint specularTexture, bool setModelMatrix) {
   if (!shader) return;
   const glm::mat3 normalMatrix = glm::mat3(glm::inverse(modelMatrix));  // untransposed, as the shaders expect
-  glUseProgram(shader->handle);
+  drawCulling.useProgram(shader->handle);
   if (setModelMatrix) shader->setUniform("modelMatrix", modelMatrix);
   shader->setUniform("normalMatrix", normalMatrix);
   shader->setUniform("diffuseTexture", 0);
   shader->setUniform("specularTexture", 1);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, diffuseTexture);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, specularTexture);
+  drawCulling.bindTexture2D(0, diffuseTexture);
+  drawCulling.bindTexture2D(1, specularTexture);
   for (const Mesh& mesh : meshes) {
-    glActiveTexture(GL_TEXTURE0);
-    glBindVertexArray(mesh.vao);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_INT, nullptr);
-    glBindVertexArray(0);
+    drawCulling.activeTexture(0);
+    drawMesh(mesh);
   }
-  glUseProgram(0);
+  drawCulling.useProgram(0);
+}
+
+void Model::drawMesh(const Mesh& mesh) const {
+  if (drawCulling.suppressDraws) return;
+  glBindVertexArray(mesh.vao);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_INT, nullptr);
+  glBindVertexArray(0);
 }
 
 void Model::draw(GLuint diffuseTexture, GLuint specularTexture) { drawMeshes(diffuseTexture, specularTexture, true); }
@@ -179,9 +187,7 @@ void Model::drawWithoutModelMatrix(GLuint diffuseTexture, GLuint specularTexture
 
 void Model::drawDepth(std::shared_ptr<MyShader> /*depthShader*/) {
   for (const Mesh& mesh : meshes) {
-    glActiveTexture(GL_TEXTURE0);
-    glBindVertexArray(mesh.vao);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_INT, nullptr);
-    glBindVertexArray(0);
+    drawCulling.activeTexture(0);
+    drawMesh(mesh);
   }
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "render/frustum.h"
+
 class Shader;
 class MyShader;
 struct aiMaterial;
@@ -63,6 +65,7 @@ class Model {
   std::vector<MeshTexture> loadedTextures;  // every texture loaded for this model, reused by path
   glm::mat4 modelMatrix = glm::mat4(1.0f);
   std::shared_ptr<Shader> shader;
+  BoundingSphere bounds;  // around every mesh's vertices in the file's space, made once at import
 
  private:
   void loadModel(const std::string& path);
@@ -70,4 +73,5 @@ class Model {
   Mesh processMesh(const aiMesh* mesh, const aiScene* scene);
   std::vector<MeshTexture> loadMaterialTextures(const aiMaterial* material, int type, const std::string& typeName);
   void drawMeshes(GLuint diffuseTexture, GLuint specularTexture, bool setModelMatrix);
+  void drawMesh(const Mesh& mesh) const;
 };

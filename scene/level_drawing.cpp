@@ -1,6 +1,7 @@
 #include <GL/glew.h>
 
 #include "game/level.h"
+#include "render/draw_culling.h"
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"
@@ -34,9 +35,20 @@ void drawDepthList(const ObjectList& list, const std::shared_ptr<MyShader>& dept
 void drawDepthItems(const ModelList& items, const std::shared_ptr<MyShader>& depthProgram) {
   for (int i = 0; i < items.count; ++i) {
     if (items.collected[i] || !items.models[i]) continue;
+    if (!drawCulling.visible(items.models[i]->bounds, items.modelMatrices[i])) {
+      ++drawCulling.skippedObjects;
+      continue;
+    }
     depthProgram->setMat4("modelMatrix", items.modelMatrices[i]);
     items.models[i]->drawDepth(depthProgram);
   }
+}
+
+// A model outside the camera still makes its binds and uniforms (the next draw may rely on them);
+// only its draw calls are left out.
+void hideDrawsUnlessVisible(const Model& model, const glm::mat4& modelMatrix) {
+  drawCulling.suppressDraws = !drawCulling.visible(model.bounds, modelMatrix);
+  if (drawCulling.suppressDraws) ++drawCulling.skippedObjects;
 }
 
 }  // namespace
@@ -63,18 +75,24 @@ void Level::draw() {
 
   for (int i = 0; i < skulls.count; ++i) {
     if (skulls.collected[i] || !skulls.models[i]) continue;
-    glUseProgram(skulls.shaders[i]->handle);
+    drawCulling.useProgram(skulls.shaders[i]->handle);
     skulls.materials[i]->setUniforms();
+    drawCulling.forgetUnit(0);
     skulls.models[i]->modelMatrix = skulls.modelMatrices[i];
+    hideDrawsUnlessVisible(*skulls.models[i], skulls.modelMatrices[i]);
     skulls.models[i]->draw(skulls.diffuseTextures[i], skulls.specularTextures[i]);
+    drawCulling.suppressDraws = false;
     remembered = skulls.diffuseTextures[i];
   }
   for (int i = 0; i < diamonds.count; ++i) {
     if (diamonds.collected[i] || !diamonds.models[i]) continue;
-    glUseProgram(diamonds.shaders[i]->handle);
+    drawCulling.useProgram(diamonds.shaders[i]->handle);
     diamonds.shaders[i]->setUniform("modelMatrix", diamonds.modelMatrices[i]);
     diamonds.materials[i]->setUniforms();
+    drawCulling.forgetUnit(0);
+    hideDrawsUnlessVisible(*diamonds.models[i], diamonds.modelMatrices[i]);
     diamonds.models[i]->drawWithoutModelMatrix(diamonds.diffuseTextures[i], diamonds.specularTextures[i]);
+    drawCulling.suppressDraws = false;
     remembered = diamonds.diffuseTextures[i];
   }
 
@@ -83,7 +101,7 @@ void Level::draw() {
 
   if (waterSheets.count > 0 && waterSheets.shaders[0]) {
     Shader& program = *waterSheets.shaders[0];
-    glUseProgram(program.handle);
+    drawCulling.useProgram(program.handle);
     for (int i = 0; i < waterSheets.count; ++i) {
       if (!waterSheets.geometries[i]) continue;
       program.setUniform("type", waterSheets.types[i]);
@@ -92,7 +110,7 @@ void Level::draw() {
   }
   if (flowSheets.count > 0 && flowSheets.shaders[0]) {
     Shader& program = *flowSheets.shaders[0];
-    glUseProgram(program.handle);
+    drawCulling.useProgram(program.handle);
     for (int i = 0; i < flowSheets.count; ++i) {
       if (!flowSheets.geometries[i]) continue;
       program.setUniform("type", flowSheets.types[i]);

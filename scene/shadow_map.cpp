@@ -4,7 +4,9 @@
 #include <glm/gtc/type_ptr.hpp>
 #include <string>
 
+#include "render/draw_culling.h"
 #include "render/shader.h"
+#include "scene/frame_probe.h"
 
 ShadowMap::~ShadowMap() { release(); }
 
@@ -69,6 +71,8 @@ void ShadowMap::computeCubeMatrices(const glm::vec3& position, float nearPlane, 
   static const glm::vec3 directions[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
   static const glm::vec3 ups[6] = {{0, -1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, -1, 0}, {0, -1, 0}};
   shadowMatrices.clear();
+  cubeCentre = position;
+  cubeHalfExtent = farPlane;
   for (int i = 0; i < 6; ++i) {
     shadowMatrices.push_back(projection * glm::lookAt(position, position + directions[i], ups[i]));
   }
@@ -81,6 +85,7 @@ void ShadowMap::beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMat
   glViewport(0, 0, width, height);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   glClear(GL_DEPTH_BUFFER_BIT);
+  drawCulling.beginVolume(Frustum::fromMatrix(lightSpaceMatrix));
 }
 
 void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane) {
@@ -95,9 +100,17 @@ void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& light
   // MyShader only sets matrices; a location of -1 (name not in the program) is ignored by GL.
   glUniform1f(glGetUniformLocation(cubeDepthProgram.handle, "far_plane"), farPlane);
   glUniform3fv(glGetUniformLocation(cubeDepthProgram.handle, "lightPos"), 1, glm::value_ptr(lightPosition));
+  glUniform1i(glGetUniformLocation(cubeDepthProgram.handle, "drawAllFaces"), drawCulling.enabled ? 0 : 1);
+  // Six square 90-degree faces see exactly the cube around their centre. Before any face matrices
+  // exist, or for faces that are not square, there is no such cube and nothing is skipped.
+  if (!shadowMatrices.empty() && width == height)
+    drawCulling.beginVolume(Frustum::aroundPoint(cubeCentre, cubeHalfExtent));
+  else
+    drawCulling.endVolume();
 }
 
 void ShadowMap::endPass(int windowWidth, int windowHeight) {
+  drawCulling.endVolume();
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, windowWidth, windowHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -117,6 +130,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
                         const DrawShadowCasters& drawCasters) {
+  frameProbe.mark(FrameStage::SunShadow);
   sunMap.beginPass(*depthProgram, lightSpaceMatrix);
   drawCasters(depthProgram);
   ShadowMap::endPass(windowWidth, windowHeight);
@@ -125,7 +139,10 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
   for (size_t k = 0; k < cubeMaps.size(); ++k) {
     cubeMaps[k].computeCubeMatrices(torchPositions[k], kCubeNearPlane, kCubeFarPlane);
   }
+  static const FrameStage stages[4] = {FrameStage::CubeShadow1, FrameStage::CubeShadow2, FrameStage::CubeShadow3,
+                                       FrameStage::CubeShadow4};
   for (size_t k = 0; k < cubeMaps.size(); ++k) {
+    frameProbe.mark(stages[k < 4 ? k : 3]);
     cubeMaps[k].beginCubePass(*cubeDepthProgram, torchPositions[k], kCubeFarPlane);
     drawCasters(cubeDepthProgram);
     if (k + 1 < cubeMaps.size()) {

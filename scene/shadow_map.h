@@ -46,6 +46,10 @@ class ShadowMap {
   GLuint depthTexture = 0;
   GLenum textureTarget = GL_TEXTURE_2D;  // GL_TEXTURE_CUBE_MAP after the cube set-up
   std::vector<glm::mat4> shadowMatrices;
+  // Where the face matrices were made from: the cube of this half size around the centre is all
+  // that the six faces can see (world units).
+  glm::vec3 cubeCentre{0.0f};
+  float cubeHalfExtent = 0.0f;
 };
 
 // The sun's shadow: a fixed eye above and behind the start, looking down the course at 45 degrees.

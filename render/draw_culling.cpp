@@ -1,0 +1,63 @@
+#include "render/draw_culling.h"
+
+DrawCulling drawCulling;
+
+void DrawCulling::beginVolume(const Frustum& v) {
+  volume = v;
+  active = true;
+  forgetBinds();  // whatever ran before the pass may have bound anything
+}
+
+void DrawCulling::endVolume() {
+  active = false;
+  forgetBinds();
+}
+
+bool DrawCulling::visible(const BoundingSphere& localBounds, const glm::mat4& modelMatrix) const {
+  if (!enabled || !active) return true;
+  return volume.touches(transformSphere(localBounds, modelMatrix));
+}
+
+void DrawCulling::useProgram(GLuint p) {
+  if (filtering() && p == program) {
+    ++skippedBinds;
+    return;
+  }
+  glUseProgram(p);
+  program = p;
+}
+
+void DrawCulling::activeTexture(int u) {
+  if (filtering() && u == unit) return;
+  glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(u));
+  unit = u;
+}
+
+void DrawCulling::bindTexture2D(int u, GLuint texture) {
+  activeTexture(u);
+  bindTexture2DOnActiveUnit(texture);
+}
+
+void DrawCulling::bindTexture2DOnActiveUnit(GLuint texture) {
+  const bool known = unit >= 0 && unit < kUnits;
+  if (filtering() && known && textures[static_cast<size_t>(unit)] == texture) {
+    ++skippedBinds;
+    return;
+  }
+  glBindTexture(GL_TEXTURE_2D, texture);
+  if (known)
+    textures[static_cast<size_t>(unit)] = texture;
+  else if (unit < 0)
+    textures.fill(kUnknown);  // it went to a unit we do not know, perhaps one we remember
+}
+
+void DrawCulling::forgetBinds() {
+  program = kUnknown;
+  unit = -1;
+  textures.fill(kUnknown);
+}
+
+void DrawCulling::forgetUnit(int u) {
+  if (u >= 0 && u < kUnits) textures[static_cast<size_t>(u)] = kUnknown;
+  unit = -1;
+}

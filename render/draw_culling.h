@@ -1,0 +1,54 @@
+#pragma once
+#include <GL/glew.h>
+
+#include <array>
+#include <glm/glm.hpp>
+
+#include "render/frustum.h"
+
+// What the passes skip because it cannot change a pixel: objects wholly outside the volume a pass
+// draws into, and program or texture binds that are already in place. With `enabled` off every
+// object is drawn and every bind is made, so the two modes can be compared picture for picture.
+class DrawCulling {
+ public:
+  bool enabled = true;
+
+  // The volume of the pass now running; outside a pass nothing is culled.
+  void beginVolume(const Frustum& volume);
+  void endVolume();
+  bool volumeActive() const { return active; }
+  // True when an object with these local bounds may touch the current volume.
+  bool visible(const BoundingSphere& localBounds, const glm::mat4& modelMatrix) const;
+
+  // A draw of a hidden object in the scene pass still makes its binds and uniforms, since the
+  // next object may rely on them; only the draw call itself is left out.
+  bool suppressDraws = false;
+
+  // Redundant-bind filter, working only inside a volume: begin and end forget every bind, and
+  // code inside that binds behind its back must call forgetBinds or forgetUnit, so that a
+  // remembered bind is never wrong. Outside a volume every call goes through.
+  void useProgram(GLuint program);
+  void activeTexture(int unit);
+  // Binds a 2D texture on the given unit and leaves that unit active, like the two calls would.
+  void bindTexture2D(int unit, GLuint texture);
+  // Binds on whichever unit is active now.
+  void bindTexture2DOnActiveUnit(GLuint texture);
+  void forgetBinds();
+  void forgetUnit(int unit);
+
+  long long skippedObjects = 0;  // objects left out since the counters were last zeroed
+  long long skippedBinds = 0;
+
+ private:
+  bool filtering() const { return enabled && active; }
+  static constexpr GLuint kUnknown = 0xFFFFFFFFu;
+  static constexpr int kUnits = 2;  // the diffuse and specular units the level draws use
+  bool active = false;
+  Frustum volume;
+  GLuint program = kUnknown;
+  int unit = -1;  // active texture unit, -1 unknown
+  std::array<GLuint, kUnits> textures{kUnknown, kUnknown};
+};
+
+// The one filter all passes share (rendering runs on the main thread only).
+extern DrawCulling drawCulling;

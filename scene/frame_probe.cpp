@@ -1,0 +1,3 @@
+#include "scene/frame_probe.h"
+
+FrameProbe frameProbe;

@@ -1,0 +1,129 @@
+#include "render/draw_culling.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <glm/gtc/matrix_transform.hpp>
+#include <memory>
+#include <vector>
+
+#include "render/geometry.h"
+#include "render/shader.h"
+#include "scene/scene_test_helpers.h"
+#include "scene/shadow_map.h"
+
+namespace {
+
+GLuint boundTexture(int unit) {
+  GLint active = 0, name = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+  glActiveTexture(static_cast<GLenum>(active));
+  return static_cast<GLuint>(name);
+}
+
+std::vector<float> cubeDepths(const ShadowMap& map) {
+  std::vector<float> all;
+  std::vector<float> face(static_cast<size_t>(map.width) * static_cast<size_t>(map.height));
+  glBindTexture(GL_TEXTURE_CUBE_MAP, map.depthTexture);
+  for (GLenum f = 0; f < 6; ++f) {
+    glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f, 0, GL_DEPTH_COMPONENT, GL_FLOAT, face.data());
+    all.insert(all.end(), face.begin(), face.end());
+  }
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  return all;
+}
+
+}  // namespace
+
+class DrawCullingGl : public SceneGlTest {
+ protected:
+  void TearDown() override {
+    drawCulling.enabled = true;
+    drawCulling.endVolume();
+    SceneGlTest::TearDown();
+  }
+};
+
+TEST_F(DrawCullingGl, TheBindFilterNeverSkipsABindThatSomeoneElseUndid) {
+  GLuint textures[3];
+  glGenTextures(3, textures);
+  for (GLuint t : textures) {
+    glBindTexture(GL_TEXTURE_2D, t);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  }
+  drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  drawCulling.bindTexture2D(0, textures[0]);
+  drawCulling.bindTexture2D(1, textures[1]);
+  const long long skippedBefore = drawCulling.skippedBinds;
+  drawCulling.bindTexture2D(1, textures[1]);
+  EXPECT_EQ(drawCulling.skippedBinds, skippedBefore + 1) << "the same bind again is left out";
+
+  // A material binds on unit 0 behind the filter's back and says so.
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, textures[2]);
+  drawCulling.forgetUnit(0);
+  drawCulling.bindTexture2D(0, textures[0]);
+  EXPECT_EQ(boundTexture(0), textures[0]);
+
+  // With the active unit unknown, a bind may land on a remembered unit: both must be rebound.
+  glActiveTexture(GL_TEXTURE1);
+  drawCulling.forgetUnit(0);
+  drawCulling.bindTexture2DOnActiveUnit(textures[2]);
+  drawCulling.bindTexture2D(1, textures[1]);
+  EXPECT_EQ(boundTexture(1), textures[1]);
+
+  // A new pass trusts nothing from before it.
+  drawCulling.endVolume();
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, textures[2]);
+  drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  drawCulling.bindTexture2D(0, textures[0]);
+  EXPECT_EQ(boundTexture(0), textures[0]);
+  drawCulling.endVolume();
+  glDeleteTextures(3, textures);
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(DrawCullingGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEverything) {
+  auto program = std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
+  ASSERT_NE(program->handle, 0u);
+  // Casters around a torch at (0, 10, 0): one beside it on each side, one straddling two faces,
+  // a long one reaching in from beyond the far plane, and one wholly outside.
+  GeometryData box = createBoxGeometry(2, 2, 2);
+  GeometryData beam = createBoxGeometry(1, 1, 60);
+  std::vector<std::unique_ptr<Geometry>> casters;
+  for (const glm::vec3& at : {glm::vec3(6, 10, 0), glm::vec3(-7, 9, 1), glm::vec3(0, 3, 0), glm::vec3(0, 18, 2),
+                             glm::vec3(1, 10, 8), glm::vec3(2, 11, -9), glm::vec3(5, 10, 5), glm::vec3(0, 10, 80)})
+    casters.push_back(std::make_unique<Geometry>(glm::translate(glm::mat4(1.0f), at), box, nullptr));
+  casters.push_back(std::make_unique<Geometry>(glm::translate(glm::mat4(1.0f), glm::vec3(3, 12, 60)), beam, nullptr));
+
+  glEnable(GL_DEPTH_TEST);  // depth is only written with the test on
+  std::array<std::vector<float>, 2> depths;
+  std::array<long long, 2> skipped{};
+  for (int optimised = 0; optimised < 2; ++optimised) {
+    drawCulling.enabled = optimised == 1;
+    ShadowMap map;
+    map.setUpCube();
+    map.computeCubeMatrices(glm::vec3(0, 10, 0), kCubeNearPlane, kCubeFarPlane);
+    const long long before = drawCulling.skippedObjects;
+    map.beginCubePass(*program, glm::vec3(0, 10, 0), kCubeFarPlane);
+    for (auto& caster : casters) caster->drawDepth(program);
+    ShadowMap::endPass(64, 64);
+    skipped[optimised] = drawCulling.skippedObjects - before;
+    depths[optimised] = cubeDepths(map);
+  }
+  glDisable(GL_DEPTH_TEST);
+  EXPECT_EQ(skipped[0], 0);
+  EXPECT_EQ(skipped[1], 1) << "only the box at z 80 lies wholly outside the torch's cube";
+  ASSERT_EQ(depths[0].size(), depths[1].size());
+  size_t differing = 0, written = 0;
+  for (size_t i = 0; i < depths[0].size(); ++i) {
+    differing += depths[0][i] != depths[1][i] ? 1 : 0;
+    written += depths[0][i] < 1.0f ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0u);
+  EXPECT_GT(written, 100000u) << "the casters really reached the faces";
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}

@@ -1,0 +1,318 @@
+// kellvane-bench: the real start-up and a fixed number of real frames along the autopilot's
+// line, once with every object drawn into every pass and once with the skipping on. Prints the
+// figures of both runs, then one JSON line. It reports figures; it never fails on one.
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/camera.h"
+#include "app/game.h"
+#include "app/input.h"
+#include "app/process_objects.h"
+#include "game/autopilot.h"
+#include "game/level.h"
+#include "physics/physics_world.h"
+#include "physics/player_controller.h"
+#include "render/draw_culling.h"
+#include "scene/frame_probe.h"
+#include "tools/bench/draw_counter.h"
+#include "tools/bench/frame_stats.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kFrameSeconds = 1.0 / 60.0;  // the fixed step both runs take
+constexpr int kDefaultFrames = 300;
+constexpr int kComparisons = 3;  // read-back frames compared per run
+
+double millisecondsBetween(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// The GL passes in frame order: the sun, the four torches, the scene, the sky, the flames.
+constexpr int kPasses = 8;
+const char* const kPassNames[kPasses] = {"sun shadow",    "cube shadow 1", "cube shadow 2", "cube shadow 3",
+                                         "cube shadow 4", "scene",         "sky",           "particles"};
+
+int passIndex(FrameStage stage) {
+  const int i = static_cast<int>(stage) - static_cast<int>(FrameStage::SunShadow);
+  return i >= 0 && i < kPasses ? i : -1;
+}
+
+struct FrameRecord {
+  double frameMs = 0.0;
+  double physicsMs = 0.0, playerMs = 0.0, rulesMs = 0.0;
+  std::array<double, kPasses> gpuMs{};  // from GL timer queries
+  std::array<double, kPasses> cpuMs{};  // time the main thread spent issuing the pass
+  long long drawCalls = 0;
+  long long skippedObjects = 0;
+};
+
+// Hangs on the frame loop's stage marks: CPU time between marks, a GL timer query per pass, and
+// an optional action run when the rules are about to start (the picture is complete then).
+class StageTimer {
+ public:
+  void install() {
+    glGenQueries(kPasses, queries.data());
+    frameProbe.onStage = [this](FrameStage stage) { onStage(stage); };
+  }
+  void uninstall() {
+    frameProbe.onStage = nullptr;
+    glDeleteQueries(kPasses, queries.data());
+  }
+
+  void beginFrame() {
+    record = FrameRecord{};
+    used.fill(false);
+    haveLast = false;
+  }
+
+  // Blocks until the frame's queries are done; call after the frame.
+  FrameRecord finishFrame() {
+    for (int i = 0; i < kPasses; ++i) {
+      if (!used[i]) continue;
+      GLuint64 nanoseconds = 0;
+      glGetQueryObjectui64v(queries[i], GL_QUERY_RESULT, &nanoseconds);
+      record.gpuMs[i] = static_cast<double>(nanoseconds) * 1e-6;
+    }
+    return record;
+  }
+
+  std::function<void()> atRules;  // runs once, then is cleared
+
+ private:
+  void onStage(FrameStage stage) {
+    if (muted) return;
+    const Clock::time_point now = Clock::now();
+    if (haveLast) charge(lastStage, millisecondsBetween(last, now));
+    if (running >= 0) glEndQuery(GL_TIME_ELAPSED);
+    running = -1;
+    if (stage == FrameStage::Rules && atRules) {
+      muted = true;  // the action may draw the passes again; those marks are not this frame's
+      atRules();
+      atRules = nullptr;
+      muted = false;
+    }
+    const int pass = passIndex(stage);
+    if (pass >= 0) {
+      glBeginQuery(GL_TIME_ELAPSED, queries[pass]);
+      used[pass] = true;
+      running = pass;
+    }
+    last = Clock::now();
+    lastStage = stage;
+    haveLast = stage != FrameStage::FrameEnd;
+  }
+
+  void charge(FrameStage stage, double ms) {
+    if (stage == FrameStage::Physics) record.physicsMs += ms;
+    if (stage == FrameStage::PlayerMove) record.playerMs += ms;
+    if (stage == FrameStage::Rules) record.rulesMs += ms;
+    const int pass = passIndex(stage);
+    if (pass >= 0) record.cpuMs[pass] += ms;
+  }
+
+  std::array<GLuint, kPasses> queries{};
+  std::array<bool, kPasses> used{};
+  int running = -1;
+  bool muted = false;
+  bool haveLast = false;
+  FrameStage lastStage = FrameStage::FrameEnd;
+  Clock::time_point last;
+  FrameRecord record;
+};
+
+std::vector<unsigned char> readBackBuffer(int width, int height) {
+  std::vector<unsigned char> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  glFinish();
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+struct Comparison {
+  int frames = 0;
+  int identical = 0;
+  long long differingBytes = 0;
+};
+
+struct RunResult {
+  std::vector<FrameRecord> frames;  // timed frames (those with a read-back comparison are left out)
+  std::vector<glm::dvec3> path;     // the player's position after each frame
+};
+
+// Every run starts as the R key starts one, with a fresh camera and no keys held.
+void restartRun(Game& game) {
+  keyState.reset();
+  moveAxes = glm::vec3(0.0f);
+  jumpHeld = false;
+  paused = false;
+  game.controller->setPosition(game.level.startPosition);
+  game.level.reset();
+  const bool debug = game.camera->debug;
+  *game.camera = Camera(game.settings.fov);
+  game.camera->debug = debug;
+}
+
+// The autopilot's keys become the arrow keys the frame loop reads.
+void holdKeys(const Autopilot::Keys& keys) {
+  keyState.reset();
+  if (keys.xAxis < 0.0f) keyState.set(kKeyLeft);
+  if (keys.xAxis > 0.0f) keyState.set(kKeyRight);
+  if (keys.zAxis > 0.0f) keyState.set(kKeyDown);  // down the screen is forward along +z
+  if (keys.jump) keyState.set(kKeyLeftControl);
+}
+
+RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int frameCount, bool optimised,
+                    Comparison& comparison) {
+  RunResult result;
+  drawCulling.enabled = optimised;
+  restartRun(game);
+  Autopilot pilot;
+  for (int i = 0; i < frameCount; ++i) {
+    const bool grounded = (game.world.lastCollisionFlags & kCollisionDown) != 0;
+    holdKeys(pilot.decide(game.controller->getPosition(), grounded, game.level.clock));
+
+    // Compare the finished picture with the other mode's drawing of the same state, a few times
+    // spread over the run.
+    const bool compare = (i + 1) % std::max(1, frameCount / kComparisons) == 0;
+    if (compare) {
+      timer.atRules = [&] {
+        const std::vector<unsigned char> shown = readBackBuffer(game.settings.width, game.settings.height);
+        drawCulling.enabled = !optimised;
+        game.drawPasses(false);
+        const std::vector<unsigned char> other = readBackBuffer(game.settings.width, game.settings.height);
+        drawCulling.enabled = optimised;
+        ++comparison.frames;
+        long long differing = 0;
+        for (size_t b = 0; b < shown.size() && b < other.size(); ++b) differing += shown[b] != other[b] ? 1 : 0;
+        if (shown.size() == other.size() && differing == 0) ++comparison.identical;
+        comparison.differingBytes += differing;
+      };
+    }
+
+    simulatedTime += kFrameSeconds;  // the clock the frame's timing step reads
+    timer.beginFrame();
+    const long long drawsBefore = drawCallCount;
+    const long long skippedBefore = drawCulling.skippedObjects;
+    const Clock::time_point start = Clock::now();
+    game.frame();
+    glFinish();
+    const Clock::time_point end = Clock::now();
+    FrameRecord record = timer.finishFrame();
+    record.frameMs = millisecondsBetween(start, end);
+    record.drawCalls = drawCallCount - drawsBefore;
+    record.skippedObjects = drawCulling.skippedObjects - skippedBefore;
+    if (!compare) result.frames.push_back(record);
+    result.path.push_back(game.controller->getPosition());
+  }
+  return result;
+}
+
+template <typename Field>
+std::vector<double> column(const std::vector<FrameRecord>& frames, Field field) {
+  std::vector<double> values;
+  values.reserve(frames.size());
+  for (const FrameRecord& f : frames) values.push_back(field(f));
+  return values;
+}
+
+std::string settingsFile() {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("kellvane-bench-" + std::to_string(getpid()) + ".ini");
+  std::ofstream out(path);
+  out << "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = kellvane-bench\n"
+         "debug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
+         "[light]\nbrightness = 1.0\nparticles = true\n";
+  return path.string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int frames = kDefaultFrames;
+  if (argc > 1) {
+    const int wanted = std::atoi(argv[1]);
+    if (wanted >= 1 && wanted <= 1000000)
+      frames = wanted;
+    else
+      std::cout << "kellvane-bench: frame count \"" << argv[1] << "\" is not 1 to 1000000, using " << frames
+                << std::endl;
+  }
+
+  const Clock::time_point launch = Clock::now();
+  double simulatedTime = 0.0;  // seconds; both runs step by exactly kFrameSeconds
+  Game game(physicsWorld, level);
+  game.clock = [&simulatedTime] { return simulatedTime; };
+  const std::string settingsPath = settingsFile();
+  const int failed = game.startUp(settingsPath);
+  std::filesystem::remove(settingsPath);
+  if (failed) return failed;
+  wrapLoaderDrawCalls();
+
+  // Start-up ends with the first frame on screen.
+  simulatedTime += kFrameSeconds;
+  game.frame();
+  glFinish();
+  const double startupSeconds = millisecondsBetween(launch, Clock::now()) / 1000.0;
+
+  StageTimer timer;
+  timer.install();
+  Comparison comparison;
+  const RunResult everything = runFrames(game, timer, simulatedTime, frames, false, comparison);
+  const RunResult optimised = runFrames(game, timer, simulatedTime, frames, true, comparison);
+  timer.uninstall();
+  drawCulling.enabled = true;
+
+  int samePositions = 0;
+  for (size_t i = 0; i < everything.path.size() && i < optimised.path.size(); ++i)
+    samePositions += everything.path[i] == optimised.path[i] ? 1 : 0;
+  const GLenum glError = glGetError();
+  const double peakMb = peakResidentMegabytes();
+
+  BenchReport report;
+  report.frames = frames;
+  report.width = game.settings.width;
+  report.height = game.settings.height;
+  for (int pass = 0; pass < kPasses; ++pass) report.passNames.push_back(kPassNames[pass]);
+  const RunResult* runs[2] = {&everything, &optimised};
+  for (int r = 0; r < 2; ++r) {
+    const std::vector<FrameRecord>& f = runs[r]->frames;
+    RunFigures& figures = report.runs[r];
+    figures.frameMs = column(f, [](const FrameRecord& x) { return x.frameMs; });
+    figures.physicsMs = column(f, [](const FrameRecord& x) { return x.physicsMs; });
+    figures.playerMs = column(f, [](const FrameRecord& x) { return x.playerMs; });
+    figures.rulesMs = column(f, [](const FrameRecord& x) { return x.rulesMs; });
+    figures.drawCalls = column(f, [](const FrameRecord& x) { return static_cast<double>(x.drawCalls); });
+    figures.skippedObjects = column(f, [](const FrameRecord& x) { return static_cast<double>(x.skippedObjects); });
+    for (int pass = 0; pass < kPasses; ++pass) {
+      figures.gpuMs.push_back(column(f, [pass](const FrameRecord& x) { return x.gpuMs[pass]; }));
+      figures.cpuMs.push_back(column(f, [pass](const FrameRecord& x) { return x.cpuMs[pass]; }));
+    }
+  }
+  report.startupSeconds = startupSeconds;
+  report.peakRssMb = peakMb;
+  report.comparedFrames = comparison.frames;
+  report.identicalFrames = comparison.identical;
+  report.differingBytes = comparison.differingBytes;
+  report.samePathFrames = samePositions;
+  report.glError = static_cast<unsigned>(glError);
+
+  game.shutDown();
+  printReport(std::cout, report);
+  return 0;
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <array>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Per-frame figures of one run, one value per timed frame.
+struct RunFigures {
+  std::vector<double> frameMs;
+  std::vector<double> physicsMs, playerMs, rulesMs;
+  std::vector<std::vector<double>> gpuMs;  // per pass
+  std::vector<std::vector<double>> cpuMs;  // per pass
+  std::vector<double> drawCalls;
+  std::vector<double> skippedObjects;
+};
+
+// Both runs (0 everything drawn, 1 optimised) and the figures of the whole process.
+struct BenchReport {
+  int frames = 0;
+  int width = 0, height = 0;  // pixels
+  std::vector<std::string> passNames;
+  std::array<RunFigures, 2> runs;
+  double startupSeconds = 0.0;
+  double peakRssMb = 0.0;
+  int comparedFrames = 0;
+  int identicalFrames = 0;
+  long long differingBytes = 0;
+  int samePathFrames = 0;  // frames where both runs had the player at exactly the same place
+  unsigned glError = 0;
+};
+
+// Nearest-rank percentile (0 to 100) of the values; 0 for none.
+double percentile(std::vector<double> values, double p);
+double median(const std::vector<double>& values);
+double mean(const std::vector<double>& values);
+// The process's peak resident memory in MiB (VmHWM, else the resource usage's maximum).
+double peakResidentMegabytes();
+
+// The table, then the JSON line as the very last line.
+void printReport(std::ostream& out, const BenchReport& report);
