@@ -184,6 +184,7 @@ void Game::frame() {
   ++frameCount;
 
   // 16. Swap.
+  if (beforeSwap) beforeSwap();
   glfwSwapBuffers(window);
 }
 

@@ -40,6 +40,9 @@ class Game {
 
   // Seconds; the game uses the window library's timer, tests substitute their own.
   std::function<double()> clock = [] { return glfwGetTime(); };
+  // Runs after every draw of a frame and before the swap, while the finished picture is still in
+  // the back buffer: tests read it back here. Empty in the game.
+  std::function<void()> beforeSwap;
 
   Settings settings;
   GLFWwindow* window = nullptr;

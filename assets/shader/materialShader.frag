@@ -90,6 +90,14 @@ vec3 pointLight(int i, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
   return falloff * blinnPhong(pointLights[i].color, toLight / max(d, 0.0001), n, toViewer, albedo, specularMask);
 }
 
+// A torch's light with its cube shadow; the 20 shadow taps are skipped where the light adds
+// nothing anyway (facing away, or attenuated to nothing).
+vec3 shadowedPointLight(int i, samplerCube map, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
+  vec3 term = pointLight(i, n, toViewer, albedo, specularMask);
+  if (max(term.r, max(term.g, term.b)) < 0.002) return term;
+  return (1.0 - cubeShadow(map, pointLights[i].position)) * term;
+}
+
 void main() {
   vec3 n = normalize(fragmentIn.worldNormal);
   vec3 toViewer = normalize(camera_world - fragmentIn.worldPos);
@@ -97,12 +105,14 @@ void main() {
   float specularMask = texture(specularTexture, fragmentIn.uv).r;
 
   vec3 lit = materialCoefficients.x * albedo;
-  lit += (1.0 - sunShadow(n)) * blinnPhong(dirL.color, -normalize(dirL.direction), n, toViewer, albedo, specularMask);
+  vec3 sun = blinnPhong(dirL.color, -normalize(dirL.direction), n, toViewer, albedo, specularMask);
+  if (max(sun.r, max(sun.g, sun.b)) > 0.0) sun *= 1.0 - sunShadow(n);
+  lit += sun;
   lit += pointLight(0, n, toViewer, albedo, specularMask);
-  lit += (1.0 - cubeShadow(cubeDepthMap1, pointLights[1].position)) * pointLight(1, n, toViewer, albedo, specularMask);
-  lit += (1.0 - cubeShadow(cubeDepthMap2, pointLights[2].position)) * pointLight(2, n, toViewer, albedo, specularMask);
-  lit += (1.0 - cubeShadow(cubeDepthMap3, pointLights[3].position)) * pointLight(3, n, toViewer, albedo, specularMask);
-  lit += (1.0 - cubeShadow(cubeDepthMap4, pointLights[4].position)) * pointLight(4, n, toViewer, albedo, specularMask);
+  lit += shadowedPointLight(1, cubeDepthMap1, n, toViewer, albedo, specularMask);
+  lit += shadowedPointLight(2, cubeDepthMap2, n, toViewer, albedo, specularMask);
+  lit += shadowedPointLight(3, cubeDepthMap3, n, toViewer, albedo, specularMask);
+  lit += shadowedPointLight(4, cubeDepthMap4, n, toViewer, albedo, specularMask);
 
   // The torch colours go well past 1: an exposure curve keeps their glow from clipping flat.
   color = vec4(vec3(1.0) - exp(-1.6 * lit), 1.0);

@@ -1,0 +1,297 @@
+// What the player sees, read back from the finished frame before each swap. Every check compares
+// two frames that differ in one thing only (a light, a caster, the flames, the time, the sky's
+// texture): while paused and with no time passing a frame repeats exactly. The pictures are kept
+// in build/look/*.png.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <utility>
+
+#include "app/camera.h"
+#include "app/game.h"
+#include "app/input.h"
+#include "app/process_objects.h"
+#include "game/level.h"
+#include "game/level_layout.h"
+#include "look_shots.h"
+#include "scene/skybox.h"
+
+namespace {
+
+constexpr int kSize = 800;  // pixels, the window's width and height
+// Channel steps by which two renderings of the same paused frame may differ: under Xvfb they
+// were seen to differ by up to 3 over much of the picture.
+constexpr int kRepeatNoise = 4;
+
+class LookGame : public ::testing::Test {
+ protected:
+  // One game per test program run: ctest starts every test in a process of its own.
+  void start(const std::string& extraSettings) {
+    const std::string path = ::testing::TempDir() + "look.ini";
+    std::ofstream(path) << "[window]\nwidth=800\nheight=800\ntitle=Look\n[light]\nparticles=true\n" << extraSettings;
+    game.clock = [this] { return now; };
+    game.beforeSwap = [this] {
+      if (wantShot) shot = Shot::readBack(kSize, kSize);
+      wantShot = false;
+    };
+    ASSERT_EQ(game.startUp(path), 0);
+    // The torches start at full reach, so that frames repeat instead of brightening step by step.
+    level.attCurrent = level.attLow;
+  }
+  void TearDown() override {
+    if (game.window) game.shutDown();
+    paused = false;
+  }
+
+  void frame(double seconds) {
+    now += seconds;
+    game.frame();
+  }
+  void togglePause() {
+    onKey(game.window, GLFW_KEY_SPACE, 0, GLFW_PRESS, 0);
+    onKey(game.window, GLFW_KEY_SPACE, 0, GLFW_RELEASE, 0);
+  }
+  // A frame in which no time passes, kept as a picture.
+  Shot still(const std::string& name) {
+    wantShot = true;
+    frame(0.0);
+    shot.save(name);
+    return shot;
+  }
+  glm::mat4 viewProjection() const { return game.camera->projection * game.camera->view; }
+
+  double now = 50.0;  // seconds; only differences count
+  Game game{physicsWorld, level};
+  bool wantShot = false;
+  Shot shot;
+};
+
+struct Mean {
+  double sum = 0.0;
+  long count = 0;
+  void add(double v) {
+    sum += v;
+    ++count;
+  }
+  double value() const { return count ? sum / static_cast<double>(count) : 0.0; }
+};
+
+// Pixels that differ by more than `tolerance` in some channel, and where they lie.
+std::string differences(const Shot& a, const Shot& b, int tolerance = 0) {
+  long count = 0;
+  int x0 = a.width, y0 = a.height, x1 = -1, y1 = -1;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const glm::vec3 d = glm::abs(a.color(x, y) - b.color(x, y));
+      if (std::max(d.r, std::max(d.g, d.b)) <= float(tolerance)) continue;
+      ++count;
+      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    }
+  if (count == 0) return "none";
+  return std::to_string(count) + " pixels in x " + std::to_string(x0) + ".." + std::to_string(x1) + ", y " +
+         std::to_string(y0) + ".." + std::to_string(y1);
+}
+
+void setAllLightColors(Game& game, const glm::vec3& color) {
+  game.sun.color = color;
+  for (PointLight& light : game.groundLights) light.color = color;
+  for (PointLight& light : level.activeLights) light.color = color;
+  for (PointLight& light : level.waterLights) light.color = color;
+}
+
+}  // namespace
+
+// The start, after a second of play: the torches beside the first ramp burn, the player stands.
+TEST_F(LookGame, StartOfTheCourseIsLitShadowedAndHasFlamesAtTheTorches) {
+  start("");
+  frame(1.0 / 60.0);
+  frame(1.0 / 3.0);  // the camera's height catches up with the player in one such frame
+  for (int i = 0; i < 8; ++i) frame(0.1);
+  togglePause();
+  ASSERT_TRUE(paused);
+  frame(0.0);
+  const Shot lit = still("start");
+  ASSERT_EQ(differences(lit, still("start_again"), kRepeatNoise), "none") << "a paused frame without time must repeat";
+
+  // Lit against unlit: every light's colour off leaves the ambient term only.
+  {
+    const DirectionalLight sun = game.sun;
+    const auto ground = game.groundLights;
+    const auto active = level.activeLights;
+    const auto water = level.waterLights;
+    setAllLightColors(game, glm::vec3(0.0f));
+    const Shot unlit = still("start_unlit");
+    game.sun = sun;
+    game.groundLights = ground;
+    level.activeLights = active;
+    level.waterLights = water;
+    Mean litSurface, unlitSurface;
+    long brighter = 0;
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x) {
+        if (lit.depthAt(x, y) >= 1.0f) continue;  // the sky is not lit
+        litSurface.add(lit.luminance(x, y));
+        unlitSurface.add(unlit.luminance(x, y));
+        if (lit.luminance(x, y) > unlit.luminance(x, y) + 8.0f) ++brighter;
+      }
+    std::cout << "surface luminance lit " << litSurface.value() << ", unlit " << unlitSurface.value() << std::endl;
+    ASSERT_GT(litSurface.count, kSize * kSize / 2) << "the course fills most of the start view";
+    EXPECT_GT(litSurface.value(), unlitSurface.value() * 2.0 + 10.0);
+    EXPECT_GT(brighter, litSurface.count * 7 / 10) << "most surfaces take light";
+    EXPECT_GT(unlitSurface.value(), 2.0) << "the ambient term keeps unlit surfaces visible";
+    EXPECT_EQ(differences(lit, still("start_relit"), kRepeatNoise), "none") << "lights restored, same picture";
+  }
+
+  // A shadow that goes with its caster: the two pillars just behind the camera stand between the
+  // sun and the ramp. Where the same surface stays in view it must brighten without them.
+  {
+    std::vector<int> pillars;
+    const std::vector<SolidRow>& rows = courseSolids();
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+      if (rows[i].position.y == 120.0f && rows[i].position.z == 20.0f && std::abs(rows[i].position.x) == 14.0f)
+        pillars.push_back(i);
+    ASSERT_EQ(pillars.size(), 2u);
+    std::vector<std::shared_ptr<Geometry>> kept;
+    for (int i : pillars) kept.push_back(std::exchange(level.solids.geometries[i], nullptr));
+    const Shot without = still("start_without_pillars");
+    for (size_t k = 0; k < pillars.size(); ++k) level.solids.geometries[pillars[k]] = kept[k];
+    long casterPixels = 0, shadowPixels = 0, darkened = 0;
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x) {
+        if (std::abs(lit.depthAt(x, y) - without.depthAt(x, y)) > 1e-6f) {
+          ++casterPixels;  // the pillars themselves, or what they hid
+          continue;
+        }
+        const float gain = without.luminance(x, y) - lit.luminance(x, y);
+        if (gain > 10.0f) ++shadowPixels;
+        if (gain < -10.0f) ++darkened;
+      }
+    std::cout << "pillar pixels " << casterPixels << ", their shadow " << shadowPixels << ", darkened " << darkened
+              << std::endl;
+    EXPECT_GT(shadowPixels, 5000) << "the same surfaces brighten where the pillars' shadows were";
+    EXPECT_LT(darkened, shadowPixels / 10 + 5) << "removing a caster never darkens";
+  }
+
+  // Flames: added onto the picture, only near the torches of slots 1 to 4.
+  {
+    game.settings.particles = false;
+    const Shot plain = still("start_without_flames");
+    game.settings.particles = true;
+    long flamePixels = 0, darkened = 0, nearTorch = 0;
+    Mean flame, besideFlame;
+    const glm::mat4 vp = viewProjection();
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x) {
+        const glm::vec3 with = lit.color(x, y), without = plain.color(x, y);
+        if (with.r < without.r - kRepeatNoise || with.g < without.g - kRepeatNoise || with.b < without.b - kRepeatNoise)
+          ++darkened;
+        if (lit.luminance(x, y) < plain.luminance(x, y) + 20.0f) continue;
+        ++flamePixels;
+        flame.add(lit.luminance(x, y));
+        // Near: within the column a flame rises in, 0 to 12 units above its torch.
+        for (int k = 1; k <= 4; ++k) {
+          const glm::vec3 base = projectToPixels(vp, level.activeLights[k].position, kSize, kSize);
+          const glm::vec3 top = projectToPixels(vp, level.activeLights[k].position + glm::vec3(0, 12, 0), kSize, kSize);
+          if (base.z > 1.0f) continue;
+          if (std::abs(float(x) - base.x) < 80.0f && float(y) > base.y - 40.0f && float(y) < top.y + 40.0f) {
+            ++nearTorch;
+            break;
+          }
+        }
+      }
+    // The surroundings: the unchanged pixels of the flames' rows.
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x)
+        if (lit.luminance(x, y) < plain.luminance(x, y) + 1.0f && lit.depthAt(x, y) < 1.0f)
+          besideFlame.add(lit.luminance(x, y));
+    std::cout << "flame pixels " << flamePixels << " (near a torch " << nearTorch << "), flame luminance "
+              << flame.value() << ", elsewhere " << besideFlame.value() << std::endl;
+    EXPECT_GT(flamePixels, 300) << "the flames show";
+    EXPECT_EQ(darkened, 0) << "additive: flames only ever brighten";
+    EXPECT_GT(nearTorch, flamePixels * 9 / 10) << "flames burn at the torches";
+    EXPECT_GT(flame.value(), besideFlame.value() + 30.0);
+  }
+}
+
+// Over the water near the end, in the debug orbit camera so the player can hang above it.
+TEST_F(LookGame, OverTheWaterTheSkyShowsAboveTheCourseAndTheWaterMoves) {
+  start("[window]\ndebug=true\ndebugCam=1\n");
+  togglePause();
+  ASSERT_TRUE(paused);
+  playerController->setPosition({0.0, 46.0, 350.0});
+  frame(1.0 / 60.0);
+  frame(1.0 / 3.0);
+  // The rules pass one section boundary a frame: let the light window catch up with the player.
+  for (int i = 0; i < level.sections.count; ++i) frame(0.0);
+  const Shot first = still("water_a");
+  frame(0.6);
+  const Shot later = still("water_b");
+  const Shot again = still("water_b_again");
+
+  // Where the water is: what changes when the sheets are left out.
+  std::vector<std::shared_ptr<Geometry>> sheets, flows;
+  sheets.swap(level.waterSheets.geometries);
+  flows.swap(level.flowSheets.geometries);
+  level.waterSheets.geometries.resize(sheets.size());
+  level.flowSheets.geometries.resize(flows.size());
+  const Shot dry = still("water_hidden");
+  sheets.swap(level.waterSheets.geometries);
+  flows.swap(level.flowSheets.geometries);
+
+  long waterPixels = 0, changed = 0, repeatNoise = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      const bool water = std::abs(later.luminance(x, y) - dry.luminance(x, y)) > 6.0f ||
+                         std::abs(later.depthAt(x, y) - dry.depthAt(x, y)) > 1e-6f;
+      waterPixels += water;
+      if (!water) continue;
+      changed += std::abs(later.luminance(x, y) - first.luminance(x, y)) > 6.0f;
+      repeatNoise += std::abs(later.luminance(x, y) - again.luminance(x, y)) > 6.0f;
+    }
+  std::cout << "water pixels " << waterPixels << ", changed in 0.6 s " << changed << ", between repeats " << repeatNoise
+            << std::endl;
+  EXPECT_GT(waterPixels, kSize * kSize / 10) << "the water is in view";
+  EXPECT_GT(changed, waterPixels / 40) << "the water moves with the running time";
+  EXPECT_GT(changed, repeatNoise * 5 + 100) << "far more than two renderings of one moment differ";
+
+  // The sky: the far plane's pixels, above the course and not the clear colour.
+  auto skyShare = [](const Shot& s, int fromRow, int toRow) {
+    long sky = 0;
+    for (int y = fromRow; y < toRow; ++y)
+      for (int x = 0; x < s.width; ++x) sky += s.depthAt(x, y) >= 1.0f;
+    return double(sky) / double((toRow - fromRow) * s.width);
+  };
+  const double top = skyShare(later, kSize * 3 / 4, kSize), bottom = skyShare(later, 0, kSize / 4);
+  std::cout << "sky share of the top quarter " << top << ", bottom quarter " << bottom << std::endl;
+  EXPECT_GT(top, 0.1);
+  EXPECT_LT(bottom, 0.02);
+  Mean skyBlue, skyRed;
+  for (int y = kSize * 3 / 4; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x)
+      if (later.depthAt(x, y) >= 1.0f) {
+        skyBlue.add(later.color(x, y).b);
+        skyRed.add(later.color(x, y).r);
+      }
+  EXPECT_GT(skyBlue.value(), skyRed.value() + 20.0) << "a blue sky, not the grey clear colour";
+
+  // The same pixels come from the sky's cube map: without it they go black, the rest stays.
+  const GLuint cubeMap = game.sky->cubeMapTexture;
+  game.sky->cubeMapTexture = 0;
+  const Shot noSky = still("water_without_sky_texture");
+  game.sky->cubeMapTexture = cubeMap;
+  long skyPixels = 0, blackened = 0, otherBlackened = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      if (later.depthAt(x, y) >= 1.0f) {
+        ++skyPixels;
+        blackened += noSky.luminance(x, y) < 2.0f;
+      } else {
+        otherBlackened += noSky.luminance(x, y) < 2.0f && later.luminance(x, y) > 10.0f;
+      }
+    }
+  EXPECT_EQ(blackened, skyPixels);
+  EXPECT_EQ(otherBlackened, 0) << "only the sky comes from its cube map";
+}
