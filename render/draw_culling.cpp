@@ -13,9 +13,37 @@ void DrawCulling::endVolume() {
   forgetBinds();
 }
 
+namespace {
+
+// FNV-1a over the bytes of a value.
+void fold(std::uint64_t& hash, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+}
+
+}  // namespace
+
 bool DrawCulling::visible(const BoundingSphere& localBounds, const glm::mat4& modelMatrix) const {
   if (!enabled || !active) return true;
-  return volume.touches(transformSphere(localBounds, modelMatrix));
+  const bool inside = volume.touches(transformSphere(localBounds, modelMatrix));
+  if (!surveying) return inside;
+  if (inside) {
+    fold(signature, &localBounds, sizeof(localBounds));
+    fold(signature, &modelMatrix, sizeof(modelMatrix));
+  }
+  return false;
+}
+
+void DrawCulling::beginSurvey() {
+  surveying = true;
+  signature = 14695981039346656037ull;
+  skippedBeforeSurvey = skippedObjects;
+}
+
+std::uint64_t DrawCulling::endSurvey() {
+  surveying = false;
+  skippedObjects = skippedBeforeSurvey;  // nothing was really left out
+  return signature;
 }
 
 void DrawCulling::useProgram(GLuint p) {

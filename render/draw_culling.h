@@ -2,6 +2,7 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <cstdint>
 #include <glm/glm.hpp>
 
 #include "render/frustum.h"
@@ -36,6 +37,13 @@ class DrawCulling {
   void forgetBinds();
   void forgetUnit(int unit);
 
+  // A survey runs a pass's draws without drawing: every object inside the volume is folded into
+  // a signature of what the pass would draw (its bounds and model matrix) and reported hidden.
+  // Two surveys of one volume with equal signatures mean the pass would draw the same picture.
+  void beginSurvey();
+  std::uint64_t endSurvey();
+  bool isSurveying() const { return surveying; }
+
   long long skippedObjects = 0;  // objects left out since the counters were last zeroed
   long long skippedBinds = 0;
 
@@ -44,6 +52,9 @@ class DrawCulling {
   static constexpr GLuint kUnknown = 0xFFFFFFFFu;
   static constexpr int kUnits = 2;  // the diffuse and specular units the level draws use
   bool active = false;
+  bool surveying = false;
+  long long skippedBeforeSurvey = 0;
+  mutable std::uint64_t signature = 0;
   Frustum volume;
   GLuint program = kUnknown;
   int unit = -1;  // active texture unit, -1 unknown

@@ -109,6 +109,26 @@ void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& light
     drawCulling.endVolume();
 }
 
+bool ShadowMap::unchangedSinceLastPass(const glm::vec3& lightPosition, const DrawShadowCasters& drawCasters,
+                                       const std::shared_ptr<MyShader>& cubeDepthProgram) {
+  // With culling off every pass is drawn, and what a map holds afterwards is no longer tracked.
+  if (!drawCulling.enabled || shadowMatrices.empty() || width != height) {
+    hasContent = false;
+    return false;
+  }
+  drawCulling.beginVolume(Frustum::aroundPoint(cubeCentre, cubeHalfExtent));
+  drawCulling.beginSurvey();
+  drawCasters(cubeDepthProgram);  // draws nothing: it only lists what lies inside the cube
+  std::uint64_t signature = drawCulling.endSurvey();
+  drawCulling.endVolume();
+  const float light[4] = {lightPosition.x, lightPosition.y, lightPosition.z, cubeHalfExtent};
+  for (float value : light) signature = (signature ^ std::uint64_t(std::hash<float>()(value))) * 1099511628211ull;
+  const bool unchanged = hasContent && signature == contentSignature;
+  contentSignature = signature;
+  hasContent = true;
+  return unchanged;
+}
+
 void ShadowMap::endPass(int windowWidth, int windowHeight) {
   drawCulling.endVolume();
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -143,8 +163,13 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                                        FrameStage::CubeShadow4};
   for (size_t k = 0; k < cubeMaps.size(); ++k) {
     frameProbe.mark(stages[k < 4 ? k : 3]);
-    cubeMaps[k].beginCubePass(*cubeDepthProgram, torchPositions[k], kCubeFarPlane);
-    drawCasters(cubeDepthProgram);
+    ShadowMap& map = cubeMaps[k];
+    if (map.unchangedSinceLastPass(torchPositions[k], drawCasters, cubeDepthProgram)) {
+      // The torch and everything it lights stand where they stood: the map already holds this.
+    } else {
+      map.beginCubePass(*cubeDepthProgram, torchPositions[k], kCubeFarPlane);
+      drawCasters(cubeDepthProgram);
+    }
     if (k + 1 < cubeMaps.size()) {
       glBindFramebuffer(GL_FRAMEBUFFER, 0);
       glViewport(0, 0, windowWidth, windowHeight);

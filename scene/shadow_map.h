@@ -2,6 +2,7 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <glm/glm.hpp>
 #include <memory>
@@ -9,6 +10,9 @@
 
 class MyShader;
 class Shader;
+
+// Draws the shadow casters (player mesh and Level::drawDepth) with the given depth program.
+using DrawShadowCasters = std::function<void(const std::shared_ptr<MyShader>&)>;
 
 // A depth-only render target for one light: a 2D map for the sun or a cube map around a torch.
 // The map owns its framebuffer and texture and deletes them when destroyed, so it has to go
@@ -39,6 +43,10 @@ class ShadowMap {
   // Back to the window: default framebuffer, full viewport, colour and depth cleared, back faces
   // culled again.
   static void endPass(int windowWidth, int windowHeight);
+  // True when a cube pass now would draw what the map already holds: the light has not moved and
+  // nothing inside its cube has moved, appeared or gone since the last pass. Draws nothing.
+  bool unchangedSinceLastPass(const glm::vec3& lightPosition, const DrawShadowCasters& drawCasters,
+                              const std::shared_ptr<MyShader>& cubeDepthProgram);
 
   int width = 1024;  // texels
   int height = 1024;
@@ -50,6 +58,9 @@ class ShadowMap {
   // that the six faces can see (world units).
   glm::vec3 cubeCentre{0.0f};
   float cubeHalfExtent = 0.0f;
+  // What the map last holds: a signature of its casters and light (valid only when hasContent).
+  std::uint64_t contentSignature = 0;
+  bool hasContent = false;
 };
 
 // The sun's shadow: a fixed eye above and behind the start, looking down the course at 45 degrees.
@@ -64,8 +75,6 @@ glm::mat4 sunLightView();
 // lightProjection * view, recomputed every frame by the frame loop.
 glm::mat4 sunLightSpaceMatrix();
 
-// Draws the shadow casters (player mesh and Level::drawDepth) with the given depth program.
-using DrawShadowCasters = std::function<void(const std::shared_ptr<MyShader>&)>;
 
 // Every frame's shadow work in order: the sun pass, the four cube matrices from the torch
 // positions, the four cube passes, the end of the passes. torchPositions are active light slots

@@ -35,14 +35,14 @@ uniform samplerCube cubeDepthMap4;
 uniform vec3 lightPos;              // the sun's shadow eye, world units
 uniform float pointLightFarPlane;   // world units, as used by the cube depth pass
 
-// Directions for the cube map filter: the corners and edge midpoints of a cube.
-const vec3 kCubeTaps[20] = vec3[](
-    vec3(1, 1, 1), vec3(1, -1, 1), vec3(-1, -1, 1), vec3(-1, 1, 1), vec3(1, 1, -1), vec3(1, -1, -1),
-    vec3(-1, -1, -1), vec3(-1, 1, -1), vec3(1, 1, 0), vec3(1, -1, 0), vec3(-1, -1, 0), vec3(-1, 1, 0),
-    vec3(1, 0, 1), vec3(-1, 0, 1), vec3(1, 0, -1), vec3(-1, 0, -1), vec3(0, 1, 1), vec3(0, -1, 1),
-    vec3(0, -1, -1), vec3(0, 1, -1));
+// Four directions a tetrahedron apart: the cube filter's taps around the direction to a fragment.
+const vec3 kCubeTaps[4] = vec3[](vec3(1, 1, 1), vec3(1, -1, -1), vec3(-1, 1, -1), vec3(-1, -1, 1));
 
-// 0 = lit, 1 = fully shadowed; a 5 x 5 filter softens the edge over about half a metre.
+// How much of a 2 x 2 texel footprint lies nearer the light than `depth`; one fetch returns all
+// four texels, which keeps the software rasteriser's cost per fragment low.
+float shadowedShare(vec4 closest, float depth) { return dot(step(closest, vec4(depth)), vec4(0.25)); }
+
+// 0 = lit, 1 = fully shadowed; four gathers filter a 4 x 4 texel block around the fragment.
 float sunShadow(vec3 n) {
   vec3 p = fragmentIn.lightSpacePos.xyz / fragmentIn.lightSpacePos.w * 0.5 + 0.5;
   if (p.z > 1.0) return 0.0;
@@ -51,13 +51,10 @@ float sunShadow(vec3 n) {
   float bias = max(0.002 * (1.0 - dot(n, toEye)), 0.0005);
   vec2 texel = 1.0 / vec2(textureSize(depthMap, 0));
   float shadow = 0.0;
-  for (int x = -2; x <= 2; ++x) {
-    for (int y = -2; y <= 2; ++y) {
-      float closest = texture(depthMap, p.xy + vec2(x, y) * texel).r;
-      shadow += (p.z - bias > closest) ? 1.0 : 0.0;
-    }
+  for (int x = -1; x <= 1; x += 2) {
+    for (int y = -1; y <= 1; y += 2) shadow += shadowedShare(textureGather(depthMap, p.xy + vec2(x, y) * texel), p.z - bias);
   }
-  return shadow / 25.0;
+  return shadow / 4.0;
 }
 
 float cubeShadow(samplerCube map, vec3 lightPosition) {
@@ -65,14 +62,12 @@ float cubeShadow(samplerCube map, vec3 lightPosition) {
   float current = length(toFragment);
   if (current >= pointLightFarPlane) return 0.0;
   float viewDistance = length(camera_world - fragmentIn.worldPos);
-  float radius = (1.0 + viewDistance / pointLightFarPlane) / 40.0;  // world units per unit of distance
+  float radius = (1.0 + viewDistance / pointLightFarPlane) / 60.0;  // world units per unit of distance
   float bias = 0.08 + 0.004 * current;                              // world units
+  float depth = (current - bias) / pointLightFarPlane;              // as the cube pass stores it
   float shadow = 0.0;
-  for (int i = 0; i < 20; ++i) {
-    float closest = texture(map, toFragment + kCubeTaps[i] * radius * current).r * pointLightFarPlane;
-    shadow += (current - bias > closest) ? 1.0 : 0.0;
-  }
-  return shadow / 20.0;
+  for (int i = 0; i < 4; ++i) shadow += shadowedShare(textureGather(map, toFragment + kCubeTaps[i] * radius * current), depth);
+  return shadow / 4.0;
 }
 
 vec3 blinnPhong(vec3 lightColor, vec3 toLight, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
@@ -90,7 +85,7 @@ vec3 pointLight(int i, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
   return falloff * blinnPhong(pointLights[i].color, toLight / max(d, 0.0001), n, toViewer, albedo, specularMask);
 }
 
-// A torch's light with its cube shadow; the 20 shadow taps are skipped where the light adds
+// A torch's light with its cube shadow; the shadow taps are skipped where the light adds
 // nothing anyway (facing away, or attenuated to nothing).
 vec3 shadowedPointLight(int i, samplerCube map, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
   vec3 term = pointLight(i, n, toViewer, albedo, specularMask);

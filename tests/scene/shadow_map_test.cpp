@@ -5,6 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "render/draw_culling.h"
 #include "render/shader.h"
 #include "scene/scene_test_helpers.h"
 
@@ -141,6 +144,7 @@ TEST_F(ShadowMaps, CubePassesFollowTheTorchesAndStoreDistanceOverFarPlane) {
   glEnable(GL_DEPTH_TEST);
   renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64,
                      [&](const std::shared_ptr<MyShader>& program) {
+                       if (drawCulling.isSurveying()) return;  // a caster that never asks to be culled
                        programs.push_back(program->handle);
                        targets.push_back(integer(GL_FRAMEBUFFER_BINDING));
                        program->setMat4("modelMatrix", glm::mat4(1.0f));
@@ -163,4 +167,58 @@ TEST_F(ShadowMaps, CubePassesFollowTheTorchesAndStoreDistanceOverFarPlane) {
   const GLuint first = cubes[0].depthTexture;
   EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 10.0f / 50.0f, 1e-3f);
   EXPECT_EQ(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, 512, 512), 1.0f);
+}
+
+TEST_F(ShadowMaps, ACubeMapIsRedrawnOnlyWhenSomethingInsideItsCubeMoved) {
+  ShadowMap sun;
+  sun.setUp2D();
+  std::array<ShadowMap, 4> cubes;
+  for (ShadowMap& cube : cubes) cube.setUpCube();
+  auto depthProgram = std::make_shared<MyShader>("depthShader.vert", "depthShader.frag");
+  auto cubeProgram = std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
+  // Two torches 200 apart: a caster near the first lies wholly outside the second's cube.
+  const std::array<glm::vec3, 4> torches = {glm::vec3(0, 100, 0), glm::vec3(0, 100, 200), glm::vec3(0, 100, 400),
+                                            glm::vec3(0, 100, 600)};
+  std::vector<glm::vec3> wall = rectangle(-4, 4, 96, 104, 10);
+  const std::vector<glm::vec3> back(wall.rbegin(), wall.rend());
+  wall.insert(wall.end(), back.begin(), back.end());
+  TriangleMesh mesh(wall);
+  const BoundingSphere bounds{glm::vec3(0, 100, 10), 6.0f};
+  glm::mat4 placed(1.0f);
+  std::vector<GLint> drawnInto;
+  auto passes = [&] {
+    drawnInto.clear();
+    renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64,
+                       [&](const std::shared_ptr<MyShader>& program) {
+                         if (!drawCulling.visible(bounds, placed)) return;
+                         drawnInto.push_back(integer(GL_FRAMEBUFFER_BINDING));
+                         program->setMat4("modelMatrix", placed);
+                         mesh.draw();
+                       });
+  };
+  glEnable(GL_DEPTH_TEST);
+  passes();
+  ASSERT_EQ(drawnInto.size(), 2u) << "the sun and the first torch see the wall";
+  EXPECT_EQ(drawnInto[1], static_cast<GLint>(cubes[0].framebuffer));
+  const GLuint first = cubes[0].depthTexture;
+  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 10.0f / 50.0f, 1e-3f);
+
+  passes();
+  ASSERT_EQ(drawnInto.size(), 1u) << "nothing moved: only the sun pass draws again";
+  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 10.0f / 50.0f, 1e-3f)
+      << "the kept map still holds the wall";
+
+  placed = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, 10));  // the wall moves to 20 ahead
+  passes();
+  ASSERT_EQ(drawnInto.size(), 2u);
+  EXPECT_EQ(drawnInto[1], static_cast<GLint>(cubes[0].framebuffer));
+  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 20.0f / 50.0f, 1e-3f);
+
+  drawCulling.enabled = false;  // everything drawn: every pass runs, nothing is remembered
+  passes();
+  EXPECT_EQ(drawnInto.size(), 5u);
+  drawCulling.enabled = true;
+  passes();
+  EXPECT_EQ(drawnInto.size(), 2u) << "after a pass with culling off the map's content is unknown";
+  glDisable(GL_DEPTH_TEST);
 }
