@@ -4,6 +4,7 @@
 #include <assimp/scene.h>
 
 #include <assimp/Importer.hpp>
+#include <cmath>
 #include <glm/gtc/matrix_inverse.hpp>
 #include <iostream>
 
@@ -13,23 +14,24 @@
 
 namespace {
 
-// A mesh read without normals gets the average of its triangles' face normals per vertex, so the
-// lighting stays finite; a vertex on no proper triangle points straight up.
-void fillMissingNormals(std::vector<MeshVertex>& vertices, const std::vector<unsigned>& indices) {
+// Per vertex, the average of its triangles' face normals; a vertex on no proper triangle (or one
+// with endless coordinates) points straight up, so the lighting always stays finite.
+std::vector<glm::vec3> faceNormalAverages(const std::vector<MeshVertex>& vertices,
+                                          const std::vector<unsigned>& indices) {
   std::vector<glm::vec3> sums(vertices.size(), glm::vec3(0.0f));
   for (size_t t = 0; t + 2 < indices.size(); t += 3) {
     const unsigned a = indices[t], b = indices[t + 1], c = indices[t + 2];
-    if (a >= vertices.size() || b >= vertices.size() || c >= vertices.size()) continue;
     const glm::vec3 face =
         glm::cross(vertices[b].position - vertices[a].position, vertices[c].position - vertices[a].position);
     sums[a] += face;
     sums[b] += face;
     sums[c] += face;
   }
-  for (size_t i = 0; i < vertices.size(); ++i) {
-    const float length = glm::length(sums[i]);
-    vertices[i].normal = length > 0.0f ? sums[i] / length : glm::vec3(0, 1, 0);
+  for (glm::vec3& sum : sums) {
+    const float length = glm::length(sum);
+    sum = std::isfinite(length) && length > 0.0f ? sum / length : glm::vec3(0, 1, 0);
   }
+  return sums;
 }
 
 void uploadMesh(Mesh& mesh) {
@@ -56,6 +58,8 @@ void uploadMesh(Mesh& mesh) {
 
 }  // namespace
 
+const unsigned kModelImportFlags = aiProcess_Triangulate | aiProcess_FlipUVs;
+
 Model::Model(const char* path, glm::mat4 modelMatrix, std::shared_ptr<Shader> shader)
     : modelMatrix(modelMatrix), shader(std::move(shader)) {
   loadModel(path ? path : "");
@@ -77,7 +81,7 @@ Model::~Model() {
 
 void Model::loadModel(const std::string& path) {
   Assimp::Importer importer;
-  const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_FlipUVs);
+  const aiScene* scene = importer.ReadFile(path, kModelImportFlags);
   if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {
     std::cout << "ERROR::ASSIMP::" << importer.GetErrorString() << std::endl;
     return;
@@ -96,24 +100,43 @@ void Model::processNode(const aiNode* node, const aiScene* scene) {
   for (unsigned i = 0; i < node->mNumChildren; ++i) processNode(node->mChildren[i], scene);
 }
 
-Mesh Model::processMesh(const aiMesh* source, const aiScene* scene) {
+Mesh convertMesh(const aiMesh* source) {
   Mesh mesh;
   mesh.vertices.resize(source->mNumVertices);
   const aiVector3D* uvs = source->mTextureCoords[0];
   for (unsigned i = 0; i < source->mNumVertices; ++i) {
     MeshVertex& vertex = mesh.vertices[i];
     vertex.position = glm::vec3(source->mVertices[i].x, source->mVertices[i].y, source->mVertices[i].z);
-    if (source->mNormals) {
-      vertex.normal = glm::vec3(source->mNormals[i].x, source->mNormals[i].y, source->mNormals[i].z);
-    }
     vertex.texCoords = uvs ? glm::vec2(uvs[i].x, uvs[i].y) : glm::vec2(0.0f);
   }
+  // Only whole triangles go into the index list: a point or line face left by the triangulation
+  // would shift every later triangle, and an index past the vertices would make the GPU read
+  // past the vertex buffer.
   for (unsigned f = 0; f < source->mNumFaces; ++f) {
     const aiFace& face = source->mFaces[f];
-    mesh.indices.insert(mesh.indices.end(), face.mIndices, face.mIndices + face.mNumIndices);
+    if (face.mNumIndices != 3) continue;
+    if (face.mIndices[0] >= source->mNumVertices || face.mIndices[1] >= source->mNumVertices ||
+        face.mIndices[2] >= source->mNumVertices)
+      continue;
+    mesh.indices.insert(mesh.indices.end(), face.mIndices, face.mIndices + 3);
   }
-  if (!source->mNormals) fillMissingNormals(mesh.vertices, mesh.indices);
+  // The file's normals as they are where usable (finite, not zero), otherwise ones made from the
+  // triangles.
+  const std::vector<glm::vec3> made = faceNormalAverages(mesh.vertices, mesh.indices);
+  for (unsigned i = 0; i < source->mNumVertices; ++i) {
+    glm::vec3 normal = made[i];
+    if (source->mNormals) {
+      const glm::vec3 given(source->mNormals[i].x, source->mNormals[i].y, source->mNormals[i].z);
+      const float length = glm::length(given);
+      if (std::isfinite(length) && length > 0.0f) normal = given;
+    }
+    mesh.vertices[i].normal = normal;
+  }
+  return mesh;
+}
 
+Mesh Model::processMesh(const aiMesh* source, const aiScene* scene) {
+  Mesh mesh = convertMesh(source);
   if (source->mMaterialIndex < scene->mNumMaterials) {
     const aiMaterial* material = scene->mMaterials[source->mMaterialIndex];
     std::vector<MeshTexture> diffuse = loadMaterialTextures(material, aiTextureType_DIFFUSE, "texture_diffuse");

@@ -42,6 +42,15 @@ struct Mesh {
   GLuint ebo = 0;
 };
 
+// What the import asks Assimp for: triangles, and uvs flipped to GL's bottom-up rows.
+extern const unsigned kModelImportFlags;
+
+// One imported mesh as vertices and triangles, without GL objects or textures. Faces that are no
+// whole triangle inside the vertex list are dropped. A vertex keeps the file's normal where that is
+// finite and not zero; otherwise it gets the unit average of its triangles' normals (straight up
+// when it lies on no proper triangle).
+Mesh convertMesh(const aiMesh* source);
+
 // A polygon model read through Assimp (triangulated, uvs flipped) and flattened into meshes in
 // the file's own space. A file that cannot be imported prints "ERROR::ASSIMP::" and its reason;
 // the model then has no meshes and draws nothing. The draws bind the caller's two textures.

@@ -66,28 +66,39 @@ void uploadPacked(GLenum format, GLsizei width, GLsizei height, const void* pixe
 // Decodes directory + "/" + fileName into the given (already created) name. Prints the failure
 // with the bare file name.
 bool loadImageInto(GLuint name, const char* fileName, const std::string& directory) {
-  const std::string path = directory + "/" + fileName;
-  int width = 0, height = 0, channels = 0;
-  unsigned char* pixels = nullptr;
-  if (FILE* file = std::fopen(path.c_str(), "rb")) {
-    pixels = stbi_load_from_file(file, &width, &height, &channels, 0);
-    std::fclose(file);
-  }
-  const GLenum format = pixelFormatFor(channels);
-  if (!pixels || format == 0) {
+  const DecodedImage image = decodeImageFile(directory + "/" + fileName);
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  if (!image.pixels || image.width > maxSize || image.height > maxSize) {
     std::cout << "Texture failed to load at path: " << fileName << std::endl;
-    stbi_image_free(pixels);
     return false;
   }
   glBindTexture(GL_TEXTURE_2D, name);
-  uploadPacked(format, width, height, pixels);
+  uploadPacked(image.format, image.width, image.height, image.pixels.get());
   glGenerateMipmap(GL_TEXTURE_2D);
   setRepeatTrilinear();
-  stbi_image_free(pixels);
   return true;
 }
 
 }  // namespace
+
+void DecodedPixelsFree::operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
+
+DecodedImage decodeImageFile(const std::string& path) {
+  DecodedImage image;
+  FileHandle file(std::fopen(path.c_str(), "rb"));
+  if (!file) return image;
+  int width = 0, height = 0, channels = 0;
+  if (!stbi_info_from_file(file.get(), &width, &height, &channels)) return image;
+  if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return image;
+  image.pixels.reset(stbi_load_from_file(file.get(), &width, &height, &channels, 0));
+  image.format = pixelFormatFor(channels);
+  if (!image.pixels || image.format == 0) return DecodedImage{};
+  image.width = width;
+  image.height = height;
+  image.channels = channels;
+  return image;
+}
 
 DdsImage loadDds(const char* path) {
   FileHandle file(std::fopen(path, "rb"));

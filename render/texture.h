@@ -2,6 +2,7 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The top level of a block-compressed DDS file. pixels is allocated with new[] by loadDds and
@@ -18,6 +19,25 @@ struct DdsImage {
 // pixel data is shorter than its blocks need (short linear size, or a file that ends early) is
 // rejected rather than read past its end.
 DdsImage loadDds(const char* path);
+
+// Releases pixels that the image decoder allocated.
+struct DecodedPixelsFree {
+  void operator()(unsigned char* pixels) const;
+};
+
+// A JPEG or PNG file decoded with its own channel count: 8-bit rows without padding and the GL
+// format that matches the channels. pixels is empty when the file cannot be read or decoded, has
+// a channel count GL has no format for, or is larger than kMaxImageSide on a side (checked
+// before decoding, so a lying header cannot make it allocate gigabytes).
+struct DecodedImage {
+  std::unique_ptr<unsigned char, DecodedPixelsFree> pixels;
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  GLenum format = 0;
+};
+constexpr int kMaxImageSide = 8192;  // pixels
+DecodedImage decodeImageFile(const std::string& path);
 
 // A 2D texture with mipmaps and repeat wrapping. handle comes first: the game stores bare GL
 // texture names as its texture values.

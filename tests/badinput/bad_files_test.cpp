@@ -1,0 +1,192 @@
+// The loaders on damaged files, without a GL context: the DDS reader, the image decoder and the
+// model import with its mesh conversion. Each must refuse or repair, never read past its input.
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+
+#include <assimp/Importer.hpp>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "render/model.h"
+#include "render/texture.h"
+
+namespace {
+
+std::string tempFile(const std::string& name, const std::string& bytes) {
+  const std::string path = ::testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string le32(uint32_t v) {
+  return std::string{char(v & 255), char(v >> 8 & 255), char(v >> 16 & 255), char(v >> 24 & 255)};
+}
+
+// "DDS " and a 124-byte header of the given size and code, then dataBytes bytes of blocks.
+std::string ddsFile(uint32_t width, uint32_t height, const char* fourCc, uint32_t linearSize, size_t dataBytes) {
+  std::string header(124, '\0');
+  header.replace(0, 4, le32(124));
+  header.replace(8, 4, le32(height));
+  header.replace(12, 4, le32(width));
+  header.replace(16, 4, le32(linearSize));
+  header.replace(80, 4, fourCc);
+  return "DDS " + header + std::string(dataBytes, '\x5a');
+}
+
+Mesh importObj(const std::string& text) {
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFileFromMemory(text.data(), text.size(), kModelImportFlags, "obj");
+  if (!scene || scene->mNumMeshes == 0) return {};
+  Mesh all;
+  for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+    Mesh one = convertMesh(scene->mMeshes[m]);
+    const unsigned base = static_cast<unsigned>(all.vertices.size());
+    all.vertices.insert(all.vertices.end(), one.vertices.begin(), one.vertices.end());
+    for (unsigned i : one.indices) all.indices.push_back(base + i);
+  }
+  return all;
+}
+
+void expectDrawable(const Mesh& mesh) {
+  EXPECT_EQ(mesh.indices.size() % 3, 0u);
+  for (unsigned i : mesh.indices) EXPECT_LT(i, mesh.vertices.size());
+  for (const MeshVertex& v : mesh.vertices) {
+    EXPECT_TRUE(std::isfinite(v.normal.x) && std::isfinite(v.normal.y) && std::isfinite(v.normal.z));
+    EXPECT_GT(glm::length(v.normal), 0.0f);
+  }
+}
+
+}  // namespace
+
+TEST(BadDds, TruncatedOrLyingFilesAreRefused) {
+  // The game's own wood texture cut in half.
+  const std::string wood = readFile("assets/textures/wood_texture.dds");
+  ASSERT_GT(wood.size(), 1000u) << "needs the baked assets";
+  EXPECT_NE(loadDds("assets/textures/wood_texture.dds").pixels, nullptr);
+  DdsImage half = loadDds(tempFile("half.dds", wood.substr(0, wood.size() / 2)).c_str());
+  EXPECT_EQ(half.pixels, nullptr);
+  EXPECT_EQ(half.width, 0u);
+  // Cut inside the header, and an empty file.
+  EXPECT_EQ(loadDds(tempFile("header.dds", wood.substr(0, 70)).c_str()).pixels, nullptr);
+  EXPECT_EQ(loadDds(tempFile("empty.dds", "").c_str()).pixels, nullptr);
+  // A header that claims 65535 x 65535 (2 GB of blocks) over 64 bytes of data: refused before any
+  // allocation of that size.
+  EXPECT_EQ(loadDds(tempFile("huge.dds", ddsFile(65535, 65535, "DXT5", 0xFFFFFFFFu, 64)).c_str()).pixels, nullptr);
+  // A linear size smaller than the blocks need would make the upload read past the buffer.
+  EXPECT_EQ(loadDds(tempFile("short.dds", ddsFile(8, 8, "DXT1", 16, 32)).c_str()).pixels, nullptr);
+  // Width of zero, unknown code.
+  EXPECT_EQ(loadDds(tempFile("zero.dds", ddsFile(0, 4, "DXT1", 8, 8)).c_str()).pixels, nullptr);
+  EXPECT_EQ(loadDds(tempFile("ati.dds", ddsFile(4, 4, "ATI2", 16, 16)).c_str()).pixels, nullptr);
+  // A sound 5 x 3 DXT5 file needs two blocks across and one down.
+  DdsImage ok = loadDds(tempFile("ok.dds", ddsFile(5, 3, "DXT5", 32, 32)).c_str());
+  ASSERT_NE(ok.pixels, nullptr);
+  EXPECT_EQ(ok.byteSize, 32u);
+  EXPECT_EQ(ok.format, static_cast<GLenum>(GL_COMPRESSED_RGBA_S3TC_DXT5_EXT));
+  delete[] ok.pixels;
+}
+
+TEST(BadImage, EmptyTruncatedAndOversizedFilesAreRefused) {
+  EXPECT_FALSE(decodeImageFile(tempFile("zero.png", "")).pixels);
+  EXPECT_FALSE(decodeImageFile(::testing::TempDir() + "no-such.png").pixels);
+  const std::string particle = readFile("assets/textures/particle.png");
+  ASSERT_GT(particle.size(), 100u) << "needs the baked assets";
+  const DecodedImage whole = decodeImageFile("assets/textures/particle.png");
+  ASSERT_TRUE(whole.pixels);
+  EXPECT_NE(whole.format, 0u);
+  EXPECT_FALSE(decodeImageFile(tempFile("cut.png", particle.substr(0, 40))).pixels);
+  // The same PNG with its header's width raised to 100000 pixels: refused from the header alone.
+  std::string wide = particle;
+  wide.replace(16, 4, std::string{0, 1, char(0x86), char(0xA0)});
+  const DecodedImage refused = decodeImageFile(tempFile("wide.png", wide));
+  EXPECT_FALSE(refused.pixels);
+  EXPECT_EQ(refused.width, 0);
+}
+
+TEST(BadModel, GarbageImportsNothingOrSomethingDrawable) {
+  std::string garbage;
+  for (int i = 0; i < 4000; ++i) garbage += static_cast<char>((i * 7919) % 251);
+  expectDrawable(importObj(garbage));
+  expectDrawable(importObj("v 1 2\nv a b c\nf 1 2 3\nvt\nvn 0 0\nf\nf 1/1/1 1/1/1\n"));
+}
+
+TEST(BadModel, ModelWithoutNormalsGetsUnitNormalsFacingOutOfEachTriangle) {
+  // A square in the xy plane wound counter-clockwise seen from +z, split into two triangles.
+  const Mesh square = importObj("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n");
+  ASSERT_EQ(square.indices.size(), 6u);
+  for (const MeshVertex& v : square.vertices) EXPECT_NEAR(glm::distance(v.normal, glm::vec3(0, 0, 1)), 0.0f, 1e-6f);
+  // The OBJ reader gives every face corners of its own, so each triangle of a box corner gets its
+  // own flat, outward normal.
+  const Mesh corner =
+      importObj("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\n");  // faces looking -z, -y, -x
+  ASSERT_EQ(corner.indices.size(), 9u);
+  const glm::vec3 outward[3] = {{0, 0, -1}, {0, -1, 0}, {-1, 0, 0}};
+  for (size_t t = 0; t < 3; ++t)
+    for (size_t k = 0; k < 3; ++k)
+      EXPECT_NEAR(glm::distance(corner.vertices[corner.indices[3 * t + k]].normal, outward[t]), 0.0f, 1e-6f)
+          << "triangle " << t;
+}
+
+// Where corners are shared, the normal is the unit average of the faces around them.
+TEST(BadModel, SharedCornerWithoutNormalsPointsAlongTheDiagonal) {
+  aiMesh source;
+  source.mNumVertices = 4;
+  source.mVertices = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  source.mNumFaces = 3;
+  source.mFaces = new aiFace[3];
+  const unsigned corners[3][3] = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}};
+  for (unsigned f = 0; f < 3; ++f) {
+    source.mFaces[f].mNumIndices = 3;
+    source.mFaces[f].mIndices = new unsigned[3]{corners[f][0], corners[f][1], corners[f][2]};
+  }
+  const Mesh mesh = convertMesh(&source);
+  const float d = -1.0f / std::sqrt(3.0f);
+  EXPECT_NEAR(glm::distance(mesh.vertices[0].normal, glm::vec3(d, d, d)), 0.0f, 1e-6f);
+  // A corner on two of the three faces averages those two.
+  const float h = -1.0f / std::sqrt(2.0f);
+  EXPECT_NEAR(glm::distance(mesh.vertices[1].normal, glm::vec3(0, h, h)), 0.0f, 1e-6f);
+}
+
+TEST(BadModel, LinesAndPointsDoNotShiftTheTriangles) {
+  // Two triangles with a line and a point between them.
+  const Mesh mesh = importObj("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nf 1 2 3\nl 1 4\np 4\nf 2 3 4\n");
+  expectDrawable(mesh);
+  EXPECT_EQ(mesh.indices.size() % 3, 0u);
+  EXPECT_GE(mesh.indices.size(), 3u);
+  // Whatever Assimp splits it into, every kept index triple is a real triangle of the file.
+  for (size_t t = 0; t < mesh.indices.size(); t += 3) {
+    const glm::vec3 a = mesh.vertices[mesh.indices[t]].position, b = mesh.vertices[mesh.indices[t + 1]].position,
+                    c = mesh.vertices[mesh.indices[t + 2]].position;
+    EXPECT_GT(glm::length(glm::cross(b - a, c - a)), 0.0f) << "triangle " << t / 3 << " is a line or a point";
+  }
+}
+
+// The conversion on meshes no importer would hand over: it still yields drawable data.
+TEST(BadModel, ConversionDropsBrokenFacesAndRepairsUnusableNormals) {
+  aiMesh source;
+  source.mNumVertices = 4;
+  source.mVertices = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {NAN, 0, 0}};
+  source.mNormals = new aiVector3D[4]{{0, 0, 2}, {0, 0, 0}, {NAN, 1, 0}, {0, 0, 1}};
+  source.mNumFaces = 4;
+  source.mFaces = new aiFace[4];
+  const unsigned corners[4][3] = {{0, 1, 2}, {0, 1, 7}, {2, 3, 0}, {1, 2, 0}};
+  for (unsigned f = 0; f < 4; ++f) {
+    source.mFaces[f].mNumIndices = f == 3 ? 2 : 3;  // the last is a line
+    source.mFaces[f].mIndices = new unsigned[3]{corners[f][0], corners[f][1], corners[f][2]};
+  }
+  const Mesh mesh = convertMesh(&source);
+  // The face past the vertex list and the line are gone; the face with the NaN corner stays (its
+  // indices are sound), and the corners it touches fall back to a finite normal.
+  ASSERT_EQ(mesh.indices, (std::vector<unsigned>{0, 1, 2, 2, 3, 0}));
+  EXPECT_EQ(mesh.vertices[0].normal, glm::vec3(0, 0, 2)) << "a usable normal of the file is kept as it is";
+  EXPECT_NEAR(glm::distance(mesh.vertices[1].normal, glm::vec3(0, 0, 1)), 0.0f, 1e-6f) << "zero normal repaired";
+  EXPECT_TRUE(std::isfinite(mesh.vertices[2].normal.x)) << "NaN normal repaired";
+  expectDrawable(mesh);
+}
