@@ -41,7 +41,7 @@ void setMaterialUniforms(Material& material) {
 
 }  // namespace
 
-Geometry::Geometry(glm::mat4 modelMatrix, GeometryData& data, std::shared_ptr<Material> material)
+Geometry::Geometry(glm::mat4 modelMatrix, const GeometryData& data, std::shared_ptr<Material> material)
     : indexCount(static_cast<int>(data.indices.size())),
       material(std::move(material)),
       modelMatrix(modelMatrix),

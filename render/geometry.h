@@ -25,7 +25,7 @@ struct GeometryData {
 // Owns its four buffers and its vertex array; the context must be current when it is destroyed.
 class Geometry {
  public:
-  Geometry(glm::mat4 modelMatrix, GeometryData& data, std::shared_ptr<Material> material);
+  Geometry(glm::mat4 modelMatrix, const GeometryData& data, std::shared_ptr<Material> material);
   ~Geometry();
   Geometry(const Geometry&) = delete;
   Geometry& operator=(const Geometry&) = delete;
