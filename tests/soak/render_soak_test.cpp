@@ -91,8 +91,8 @@ void renderSoak(int frames, int period) {
 
 }  // namespace
 
-// The CI length: three periods of six seconds of game time (the intro takes five).
-TEST(RenderSoak, HundredEightyFramesOfTheRealGameStayFreeOfGlErrorsAndNan) { renderSoak(180, 60); }
+// The CI length: five periods of six seconds of game time (the intro takes five).
+TEST(RenderSoak, ThreeHundredFramesOfTheRealGameStayFreeOfGlErrorsAndNan) { renderSoak(300, 60); }
 
 // The long run: kellvane-tests-soak --gtest_also_run_disabled_tests --gtest_filter='RenderSoak.DISABLED_*'
 TEST(RenderSoak, DISABLED_ThousandFramesOfTheRealGameStayFreeOfGlErrorsAndNan) { renderSoak(1000, 100); }
