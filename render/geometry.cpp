@@ -82,6 +82,13 @@ bool Geometry::useMaterialProgram() {
   return true;
 }
 
+void Geometry::drawUnlessHidden(bool hidden) const {
+  if (hidden)
+    ++drawCulling.skippedObjects;
+  else
+    drawElements();
+}
+
 void Geometry::draw() {
   if (!useMaterialProgram()) return;
   const bool hidden = !drawCulling.visible(bounds, modelMatrix);
@@ -89,14 +96,10 @@ void Geometry::draw() {
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", glm::mat3(glm::inverseTranspose(modelMatrix)));
   setMaterialUniforms(*material);
-  if (hidden)
-    ++drawCulling.skippedObjects;
-  else
-    drawElements();
+  drawUnlessHidden(hidden);
 }
 
-void Geometry::draw(GLuint texture) {
-  if (!useMaterialProgram()) return;
+bool Geometry::setUpTexturedDraw() {
   const bool hidden = !drawCulling.visible(bounds, modelMatrix);
   Shader& shader = *material->shader;
   // The textured draws send the inverse itself, untransposed; the shaders expect it that way.
@@ -104,30 +107,26 @@ void Geometry::draw(GLuint texture) {
   setMaterialUniforms(*material);
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", normalMatrix);
+  return hidden;
+}
+
+void Geometry::draw(GLuint texture) {
+  if (!useMaterialProgram()) return;
+  const bool hidden = setUpTexturedDraw();
   drawCulling.bindTexture2DOnActiveUnit(texture);
-  if (hidden)
-    ++drawCulling.skippedObjects;
-  else
-    drawElements();
+  drawUnlessHidden(hidden);
 }
 
 void Geometry::draw(GLuint diffuseTexture, GLuint specularTexture, float repeatX, float repeatY) {
   if (!useMaterialProgram()) return;
-  const bool hidden = !drawCulling.visible(bounds, modelMatrix);
+  const bool hidden = setUpTexturedDraw();
   Shader& shader = *material->shader;
-  const glm::mat3 normalMatrix = glm::mat3(glm::inverse(modelMatrix));
-  setMaterialUniforms(*material);
-  shader.setUniform("modelMatrix", modelMatrix);
-  shader.setUniform("normalMatrix", normalMatrix);
   // The shaders take whole repeat counts; the cast truncates toward zero.
   shader.setUniform("textureMultiplikatorX", static_cast<int>(repeatX));
   shader.setUniform("textureMultiplikatorY", static_cast<int>(repeatY));
   drawCulling.bindTexture2D(0, diffuseTexture);
   drawCulling.bindTexture2D(1, specularTexture);
-  if (hidden)
-    ++drawCulling.skippedObjects;
-  else
-    drawElements();
+  drawUnlessHidden(hidden);
 }
 
 void Geometry::drawDepth(std::shared_ptr<MyShader> depthShader) {

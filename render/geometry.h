@@ -58,6 +58,10 @@ class Geometry {
   void drawElements() const;
   // Program current and material uniforms set; false when there is no program to draw with.
   bool useMaterialProgram();
+  // The set-up both textured draws share; returns whether the object lies outside the pass.
+  bool setUpTexturedDraw();
+  // Draws, or counts the object as skipped when it lies outside the pass.
+  void drawUnlessHidden(bool hidden) const;
 };
 
 // Generators. Every mesh is centred on its own origin; sizes are full extents.
