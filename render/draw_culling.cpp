@@ -28,6 +28,7 @@ bool DrawCulling::visible(const BoundingSphere& localBounds, const glm::mat4& mo
   const bool inside = volume.touches(transformSphere(localBounds, modelMatrix));
   if (!surveying) return inside;
   if (inside) {
+    boxes.push_back(worldBoxCorners(localBounds, modelMatrix));
     fold(signature, &localBounds, sizeof(localBounds));
     fold(signature, &modelMatrix, sizeof(modelMatrix));
   }
@@ -37,6 +38,7 @@ bool DrawCulling::visible(const BoundingSphere& localBounds, const glm::mat4& mo
 void DrawCulling::beginSurvey() {
   surveying = true;
   signature = 14695981039346656037ull;
+  boxes.clear();
   skippedBeforeSurvey = skippedObjects;
 }
 

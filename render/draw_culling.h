@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <glm/glm.hpp>
+#include <vector>
 
 #include "render/frustum.h"
 
@@ -43,6 +44,8 @@ class DrawCulling {
   void beginSurvey();
   std::uint64_t endSurvey();
   bool isSurveying() const { return surveying; }
+  // The world boxes of the objects the last survey found inside its volume.
+  const std::vector<std::array<glm::vec3, 8>>& surveyedBoxes() const { return boxes; }
 
   long long skippedObjects = 0;  // objects left out since the counters were last zeroed
   long long skippedBinds = 0;
@@ -55,6 +58,7 @@ class DrawCulling {
   bool surveying = false;
   long long skippedBeforeSurvey = 0;
   mutable std::uint64_t signature = 0;
+  mutable std::vector<std::array<glm::vec3, 8>> boxes;
   Frustum volume;
   GLuint program = kUnknown;
   int unit = -1;  // active texture unit, -1 unknown

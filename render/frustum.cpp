@@ -15,6 +15,7 @@ BoundingSphere boundingSphereOf(const glm::vec3* points, std::size_t count, std:
     high = glm::max(high, at(i));
   }
   sphere.centre = 0.5f * (low + high);
+  sphere.halfSize = 0.5f * (high - low);
   float farthest = 0.0f;
   for (std::size_t i = 0; i < count; ++i) farthest = std::max(farthest, glm::distance(sphere.centre, at(i)));
   // Rounding could leave a vertex a hair outside; a slightly larger sphere only costs a draw.
@@ -39,6 +40,17 @@ BoundingSphere transformSphere(const BoundingSphere& local, const glm::mat4& mod
   world.radius =
       local.radius < 0.0f ? local.radius : local.radius * (orthogonal ? scale : shearBound) * 1.0001f + slack;
   return world;
+}
+
+std::array<glm::vec3, 8> worldBoxCorners(const BoundingSphere& local, const glm::mat4& modelMatrix) {
+  const bool hasBox = local.halfSize != glm::vec3(0.0f);
+  const glm::vec3 half = hasBox ? local.halfSize : glm::vec3(std::max(local.radius, 0.0f));
+  std::array<glm::vec3, 8> corners;
+  for (int c = 0; c < 8; ++c) {
+    const glm::vec3 sign((c & 1) ? 1.0f : -1.0f, (c & 2) ? 1.0f : -1.0f, (c & 4) ? 1.0f : -1.0f);
+    corners[static_cast<size_t>(c)] = glm::vec3(modelMatrix * glm::vec4(local.centre + sign * half, 1.0f));
+  }
+  return corners;
 }
 
 Frustum Frustum::fromMatrix(const glm::mat4& m) {

@@ -8,7 +8,13 @@
 struct BoundingSphere {
   glm::vec3 centre{0.0f};
   float radius = -1.0f;  // world units once transformed
+  // Half the size of the box of points the sphere was made from, in the object's space; zero when
+  // the sphere was given as such, and its box is then the cube around it.
+  glm::vec3 halfSize{0.0f};
 };
+
+// The eight corners of an object's box (local bounds) placed in the world by its model matrix.
+std::array<glm::vec3, 8> worldBoxCorners(const BoundingSphere& local, const glm::mat4& modelMatrix);
 
 // Centre of the points' box and the largest distance from it: not the tightest sphere, but made
 // in one pass and never too small.

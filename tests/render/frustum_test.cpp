@@ -101,3 +101,62 @@ TEST(DrawCullingState, CullsOnlyInsideAVolumeAndOnlyWhenEnabled) {
   culling.endVolume();
   EXPECT_TRUE(culling.visible(unit, far));
 }
+
+namespace {
+
+// Where p lies along the box's three edges from corner 0: all in 0..1 when the box holds it.
+glm::vec3 alongEdges(const std::array<glm::vec3, 8>& box, const glm::vec3& p) {
+  const glm::mat3 edges(box[1] - box[0], box[2] - box[0], box[4] - box[0]);
+  return glm::inverse(edges) * (p - box[0]);
+}
+
+}  // namespace
+
+TEST(BoundingBoxes, HoldEveryVertexUnderMoveTurnAndScaleAndFallBackToTheSpheresCube) {
+  const GeometryData ramp = createRampGeometry(4.0f, 2.0f, 10.0f);
+  const BoundingSphere local = boundingSphereOf(ramp.positions.data(), ramp.positions.size());
+  const glm::mat4 turned =
+      glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(5, -3, 200)), 0.7f, glm::normalize(glm::vec3(1, 2, 3)));
+  for (const glm::mat4& m : {glm::mat4(1.0f), turned, glm::scale(turned, glm::vec3(0.5f, 3.0f, 1.0f))}) {
+    const std::array<glm::vec3, 8> box = worldBoxCorners(local, m);
+    for (const glm::vec3& p : ramp.positions) {
+      const glm::vec3 t = alongEdges(box, glm::vec3(m * glm::vec4(p, 1.0f)));
+      for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_GE(t[axis], -1e-4f) << "axis " << axis;
+        EXPECT_LE(t[axis], 1.0f + 1e-4f) << "axis " << axis;
+      }
+    }
+  }
+  // The box is the points' own box, not the sphere's cube.
+  glm::vec3 low(1e9f), high(-1e9f);
+  for (const glm::vec3& p : ramp.positions) {
+    low = glm::min(low, p);
+    high = glm::max(high, p);
+  }
+  const std::array<glm::vec3, 8> plain = worldBoxCorners(local, glm::mat4(1.0f));
+  EXPECT_NEAR(glm::distance(plain[0], low), 0.0f, 1e-5f);
+  EXPECT_NEAR(glm::distance(plain[7], high), 0.0f, 1e-5f);
+
+  // A sphere given only as centre and radius has the cube around it.
+  const std::array<glm::vec3, 8> cube = worldBoxCorners(sphere({1, 2, 3}, 2.0f), glm::mat4(1.0f));
+  EXPECT_EQ(cube[0], glm::vec3(-1, 0, 1));
+  EXPECT_EQ(cube[7], glm::vec3(3, 4, 5));
+}
+
+TEST(DrawCullingState, ASurveyDrawsNothingAndListsTheBoxesOfWhatIsInside) {
+  DrawCulling culling;
+  const BoundingSphere unit = sphere({0, 0, 0}, 1);
+  culling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  culling.beginSurvey();
+  EXPECT_FALSE(culling.visible(unit, glm::mat4(1.0f))) << "inside, but a survey draws nothing";
+  EXPECT_FALSE(culling.visible(unit, glm::translate(glm::mat4(1.0f), glm::vec3(500, 0, 0))));
+  EXPECT_FALSE(culling.visible(unit, glm::translate(glm::mat4(1.0f), glm::vec3(0, 10, 0))));
+  const std::uint64_t first = culling.endSurvey();
+  ASSERT_EQ(culling.surveyedBoxes().size(), 2u) << "the one far outside is not listed";
+  EXPECT_EQ(culling.surveyedBoxes()[1][7], glm::vec3(1, 11, 1));
+
+  culling.beginSurvey();
+  culling.visible(unit, glm::mat4(1.0f));
+  EXPECT_NE(culling.endSurvey(), first);
+  EXPECT_EQ(culling.surveyedBoxes().size(), 1u) << "each survey starts a new list";
+}
