@@ -1,0 +1,54 @@
+#pragma once
+#include <GL/glew.h>
+
+#include <array>
+#include <glm/glm.hpp>
+#include <vector>
+
+#include "render/frustum.h"
+
+// A block of texels in one layer of a depth map (a cube face, or layer 0 of a 2D map).
+struct TexelRect {
+  int layer = 0;
+  int x = 0, y = 0;
+  int width = 0, height = 0;
+};
+
+// The texels that each box (eight world corners) can reach in each layer, seen through that
+// layer's projection x view matrix, with a texel of margin; overlapping blocks are merged. A box
+// that is not finite, or reaches the eye itself, is given its whole layer.
+std::vector<TexelRect> texelsReachedBy(const std::vector<std::array<glm::vec3, 8>>& boxes,
+                                       const std::vector<glm::mat4>& layerMatrices, int width, int height);
+
+// Keeps copies of blocks of a depth map, so that what a moving caster draws over can be put back
+// next frame without drawing the still casters again ("save under", as sprites once did). The
+// store is one 2D depth texture of the map's own format; it owns that texture.
+class SaveUnder {
+ public:
+  // Texels: a face wide, and room for two faces' worth of blocks (8 MiB).
+  static constexpr int kStoreWidth = 1024;
+  static constexpr int kStoreHeight = 2048;
+
+  SaveUnder() = default;
+  ~SaveUnder();
+  SaveUnder(const SaveUnder&) = delete;
+  SaveUnder& operator=(const SaveUnder&) = delete;
+  // Deletes the store now (while the context is current).
+  void release();
+
+  // Copies the blocks of the map into the store. False, with nothing kept, when they do not all
+  // fit; the caller then has to draw the whole map again next time.
+  bool save(GLuint mapTexture, GLenum mapTarget, const std::vector<TexelRect>& blocks);
+  // Copies the kept blocks back into the map they came from and forgets them.
+  void restore(GLuint mapTexture, GLenum mapTarget);
+  void forget() { kept.clear(); }
+  size_t keptBlocks() const { return kept.size(); }
+
+ private:
+  struct Kept {
+    TexelRect from;
+    int storeX = 0, storeY = 0;
+  };
+  GLuint store = 0;
+  std::vector<Kept> kept;
+};
