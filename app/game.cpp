@@ -195,11 +195,18 @@ void Game::drawPasses(bool updateParticles) {
   lightSpaceMatrix = sunLightSpaceMatrix();
   const std::array<glm::vec3, 4> torches = {level.activeLights[1].position, level.activeLights[2].position,
                                             level.activeLights[3].position, level.activeLights[4].position};
+  ShadowCasters casters;
+  casters.all = [&](const std::shared_ptr<MyShader>& program) {
+    r.playerMesh->drawDepth(program);
+    level.drawDepth(program);
+  };
+  casters.still = [&](const std::shared_ptr<MyShader>& program) { level.drawStillDepth(program); };
+  casters.moving = [&](const std::shared_ptr<MyShader>& program) {
+    r.playerMesh->drawDepth(program);
+    level.drawMovingDepth(program);
+  };
   renderShadowPasses(sunShadow, cubeShadows, r.depthProgram, r.cubeDepthProgram, lightSpaceMatrix, torches,
-                     settings.width, settings.height, [&](const std::shared_ptr<MyShader>& program) {
-                       r.playerMesh->drawDepth(program);
-                       level.drawDepth(program);
-                     });
+                     settings.width, settings.height, casters);
 
   // 11. Scene; objects wholly outside the camera's view are not drawn.
   frameProbe.mark(FrameStage::Scene);

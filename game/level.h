@@ -126,6 +126,11 @@ class Level {
   // Scene pass in the fixed order, ending with the end screen; and the shadow casters.
   void draw();
   void drawDepth(const std::shared_ptr<MyShader>& depthProgram);
+  // The same casters split by how they usually behave: the pieces and the skulls stand still; the
+  // loose boxes (they never quite come to rest), the boulder, the sinking gate and the turning
+  // diamonds move in most frames.
+  void drawStillDepth(const std::shared_ptr<MyShader>& depthProgram);
+  void drawMovingDepth(const std::shared_ptr<MyShader>& depthProgram);
 
   // Collectibles (game/collectibles.cpp).
   void pickUp(const glm::dvec3& position, float dt);

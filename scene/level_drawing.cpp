@@ -131,3 +131,15 @@ void Level::drawDepth(const std::shared_ptr<MyShader>& depthProgram) {
   drawDepthItems(skulls, depthProgram);
   drawDepthItems(diamonds, depthProgram);
 }
+
+void Level::drawStillDepth(const std::shared_ptr<MyShader>& depthProgram) {
+  drawDepthList(solids, depthProgram);
+  drawDepthItems(skulls, depthProgram);
+}
+
+void Level::drawMovingDepth(const std::shared_ptr<MyShader>& depthProgram) {
+  drawDepthList(looseBoxes, depthProgram);
+  if (boulder.geometry) boulder.geometry->drawDepth(depthProgram);
+  if (gate.geometry) gate.geometry->drawDepth(depthProgram);
+  drawDepthItems(diamonds, depthProgram);
+}

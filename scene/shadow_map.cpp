@@ -3,6 +3,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 #include <string>
+#include <string_view>
 
 #include "render/draw_culling.h"
 #include "render/shader.h"
@@ -11,6 +12,8 @@
 ShadowMap::~ShadowMap() { release(); }
 
 void ShadowMap::release() {
+  underMoving.release();
+  keepsStill = false;
   if (depthTexture) glDeleteTextures(1, &depthTexture);
   if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
   depthTexture = 0;
@@ -78,22 +81,23 @@ void ShadowMap::computeCubeMatrices(const glm::vec3& position, float nearPlane, 
   }
 }
 
-void ShadowMap::beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMatrix) {
+void ShadowMap::beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMatrix, bool clearDepth) {
   glCullFace(GL_FRONT);
   glUseProgram(depthProgram.handle);
   depthProgram.setMat4("lightSpaceMatrix", lightSpaceMatrix);
   glViewport(0, 0, width, height);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glClear(GL_DEPTH_BUFFER_BIT);
+  if (clearDepth) glClear(GL_DEPTH_BUFFER_BIT);
   drawCulling.beginVolume(Frustum::fromMatrix(lightSpaceMatrix));
 }
 
-void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane) {
+void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane,
+                              bool clearDepth) {
   static const std::string matrixNames[6] = {"shadowMatrices[0]", "shadowMatrices[1]", "shadowMatrices[2]",
                                              "shadowMatrices[3]", "shadowMatrices[4]", "shadowMatrices[5]"};
   glViewport(0, 0, width, height);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glClear(GL_DEPTH_BUFFER_BIT);
+  if (clearDepth) glClear(GL_DEPTH_BUFFER_BIT);
   glUseProgram(cubeDepthProgram.handle);
   for (size_t i = 0; i < shadowMatrices.size() && i < 6; ++i)
     cubeDepthProgram.setMat4(matrixNames[i], shadowMatrices[i]);
@@ -109,24 +113,68 @@ void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& light
     drawCulling.endVolume();
 }
 
-bool ShadowMap::unchangedSinceLastPass(const glm::vec3& lightPosition, const DrawShadowCasters& drawCasters,
-                                       const std::shared_ptr<MyShader>& cubeDepthProgram) {
-  // With culling off every pass is drawn, and what a map holds afterwards is no longer tracked.
-  if (!drawCulling.enabled || shadowMatrices.empty() || width != height) {
-    hasContent = false;
-    return false;
-  }
-  drawCulling.beginVolume(Frustum::aroundPoint(cubeCentre, cubeHalfExtent));
+namespace {
+
+struct Survey {
+  std::uint64_t signature = 0;
+  std::vector<std::array<glm::vec3, 8>> boxes;
+};
+
+// Runs the casters' draws without drawing: what of them lies inside the volume, and where.
+Survey survey(const Frustum& volume, const DrawShadowCasters& casters, const std::shared_ptr<MyShader>& program) {
+  Survey found;
+  if (!casters) return found;
+  drawCulling.beginVolume(volume);
   drawCulling.beginSurvey();
-  drawCasters(cubeDepthProgram);  // draws nothing: it only lists what lies inside the cube
-  std::uint64_t signature = drawCulling.endSurvey();
+  casters(program);
+  found.signature = drawCulling.endSurvey();
+  found.boxes = drawCulling.surveyedBoxes();
   drawCulling.endVolume();
-  const float light[4] = {lightPosition.x, lightPosition.y, lightPosition.z, cubeHalfExtent};
-  for (float value : light) signature = (signature ^ std::uint64_t(std::hash<float>()(value))) * 1099511628211ull;
-  const bool unchanged = hasContent && signature == contentSignature;
-  contentSignature = signature;
-  hasContent = true;
-  return unchanged;
+  return found;
+}
+
+std::uint64_t keyOfBytes(const void* data, size_t size) {
+  return std::hash<std::string_view>()(std::string_view(static_cast<const char*>(data), size));
+}
+
+std::uint64_t mixed(std::uint64_t hash, std::uint64_t value) {
+  return (hash ^ value) * 1099511628211ull + 0x9E3779B97F4A7C15ull;
+}
+
+}  // namespace
+
+ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const ShadowCasters& casters,
+                                const Frustum& volume, std::uint64_t lightKey,
+                                const std::vector<glm::mat4>& layerMatrices,
+                                const std::function<void(bool clearDepth)>& begin) {
+  if (!drawCulling.enabled) {
+    keepsStill = false;
+    underMoving.forget();
+    begin(true);
+    casters.all(program);
+    return lastPass = Pass::Whole;
+  }
+  const Survey still = survey(volume, casters.still, program);
+  const Survey moving = survey(volume, casters.moving, program);
+  const std::uint64_t stillNow = mixed(still.signature, lightKey);
+  const bool stillKept = keepsStill && stillSignature == stillNow;
+  if (stillKept && movingSignature == moving.signature) return lastPass = Pass::Kept;
+
+  // Depth is the nearest of everything drawn, whatever the order: still casters first, then the
+  // moving ones over them, gives the texels of drawing them all at once.
+  begin(!stillKept);
+  if (stillKept) {
+    underMoving.restore(depthTexture, textureTarget);  // the map now holds the still casters only
+  } else {
+    underMoving.forget();
+    casters.still(program);
+  }
+  keepsStill =
+      underMoving.save(depthTexture, textureTarget, texelsReachedBy(moving.boxes, layerMatrices, width, height));
+  stillSignature = stillNow;
+  movingSignature = moving.signature;
+  if (casters.moving) casters.moving(program);
+  return lastPass = stillKept ? Pass::AroundMoving : Pass::Whole;
 }
 
 void ShadowMap::endPass(int windowWidth, int windowHeight) {
@@ -149,10 +197,12 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const DrawShadowCasters& drawCasters) {
+                        const ShadowCasters& casters) {
   frameProbe.mark(FrameStage::SunShadow);
-  sunMap.beginPass(*depthProgram, lightSpaceMatrix);
-  drawCasters(depthProgram);
+  const std::vector<glm::mat4> sunLayers{lightSpaceMatrix};
+  sunMap.draw(depthProgram, casters, Frustum::fromMatrix(lightSpaceMatrix),
+              keyOfBytes(&lightSpaceMatrix, sizeof(lightSpaceMatrix)), sunLayers,
+              [&](bool clearDepth) { sunMap.beginPass(*depthProgram, lightSpaceMatrix, clearDepth); });
   ShadowMap::endPass(windowWidth, windowHeight);
 
   // Recomputed each frame so the maps follow the torches as the light window moves on.
@@ -164,12 +214,14 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
   for (size_t k = 0; k < cubeMaps.size(); ++k) {
     frameProbe.mark(stages[k < 4 ? k : 3]);
     ShadowMap& map = cubeMaps[k];
-    if (map.unchangedSinceLastPass(torchPositions[k], drawCasters, cubeDepthProgram)) {
-      // The torch and everything it lights stand where they stood: the map already holds this.
-    } else {
-      map.beginCubePass(*cubeDepthProgram, torchPositions[k], kCubeFarPlane);
-      drawCasters(cubeDepthProgram);
-    }
+    const glm::vec3& light = torchPositions[k];
+    const float key[4] = {light.x, light.y, light.z, kCubeFarPlane};
+    // Six square 90-degree faces see exactly the cube around their light; other maps get no volume
+    // to skip by, and the skipping treats everything as inside.
+    const Frustum volume =
+        map.width == map.height ? Frustum::aroundPoint(light, kCubeFarPlane) : Frustum::fromMatrix(glm::mat4(0.0f));
+    map.draw(cubeDepthProgram, casters, volume, keyOfBytes(key, sizeof(key)), map.shadowMatrices,
+             [&](bool clearDepth) { map.beginCubePass(*cubeDepthProgram, light, kCubeFarPlane, clearDepth); });
     if (k + 1 < cubeMaps.size()) {
       glBindFramebuffer(GL_FRAMEBUFFER, 0);
       glViewport(0, 0, windowWidth, windowHeight);

@@ -8,11 +8,24 @@
 #include <memory>
 #include <vector>
 
+#include "render/frustum.h"
+#include "scene/shadow_save_under.h"
+
 class MyShader;
 class Shader;
 
-// Draws the shadow casters (player mesh and Level::drawDepth) with the given depth program.
+// Draws shadow casters with the given depth program.
 using DrawShadowCasters = std::function<void(const std::shared_ptr<MyShader>&)>;
+
+// One set of casters seen three ways: `all` draws them as a pass with nothing skipped does (the
+// player mesh, then Level::drawDepth); `still` and `moving` split the same set by how it usually
+// behaves, so that an optimised pass can keep what the still ones drew and redraw only around the
+// moving ones. The split is only a guess at what moves: whatever moves is found by signature.
+struct ShadowCasters {
+  DrawShadowCasters all;
+  DrawShadowCasters still;
+  DrawShadowCasters moving;  // may be empty
+};
 
 // A depth-only render target for one light: a 2D map for the sun or a cube map around a torch.
 // The map owns its framebuffer and texture and deletes them when destroyed, so it has to go
@@ -36,17 +49,27 @@ class ShadowMap {
 
   // Sun pass: front faces culled (less acne on lit sides), the depth program current with its
   // "lightSpaceMatrix", this map bound and its depth cleared.
-  void beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMatrix);
+  // clearDepth false keeps what the map holds (the optimised passes put back what they need).
+  void beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMatrix, bool clearDepth = true);
   // Torch pass: this map bound and cleared, then "shadowMatrices[0..5]", "far_plane" and
   // "lightPos" set on the program, which is left current. Culling is left as it is.
-  void beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane);
+  void beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane,
+                     bool clearDepth = true);
   // Back to the window: default framebuffer, full viewport, colour and depth cleared, back faces
   // culled again.
   static void endPass(int windowWidth, int windowHeight);
-  // True when a cube pass now would draw what the map already holds: the light has not moved and
-  // nothing inside its cube has moved, appeared or gone since the last pass. Draws nothing.
-  bool unchangedSinceLastPass(const glm::vec3& lightPosition, const DrawShadowCasters& drawCasters,
-                              const std::shared_ptr<MyShader>& cubeDepthProgram);
+  // How the last pass went: nothing to do, only around the moving casters, or the whole map.
+  enum class Pass { Kept, AroundMoving, Whole };
+  // One pass of this map. With culling off it begins (clearing) and draws every caster. With it on
+  // it lists the casters inside `volume` (the light and its view folded in as `lightKey`) and does
+  // the least that gives the same texels: nothing when nothing there changed; when only moving
+  // casters changed, it puts back the blocks saved from under them, saves the blocks under their
+  // new places and draws them; otherwise it clears and draws the still casters, saves, and draws
+  // the moving ones. `layerMatrices` are the map's projection x view, one per layer; `begin`
+  // binds the map for drawing, clearing it when asked to.
+  Pass draw(const std::shared_ptr<MyShader>& program, const ShadowCasters& casters, const Frustum& volume,
+            std::uint64_t lightKey, const std::vector<glm::mat4>& layerMatrices,
+            const std::function<void(bool clearDepth)>& begin);
 
   int width = 1024;  // texels
   int height = 1024;
@@ -58,9 +81,14 @@ class ShadowMap {
   // that the six faces can see (world units).
   glm::vec3 cubeCentre{0.0f};
   float cubeHalfExtent = 0.0f;
-  // What the map last holds: a signature of its casters and light (valid only when hasContent).
-  std::uint64_t contentSignature = 0;
-  bool hasContent = false;
+  // What the map holds after an optimised pass: signatures of the still and of the moving casters
+  // it drew, and the still casters' texels from under the moving ones. Not kept (keepsStill
+  // false) after a pass with culling off or when the blocks did not fit the store.
+  bool keepsStill = false;
+  std::uint64_t stillSignature = 0;
+  std::uint64_t movingSignature = 0;
+  SaveUnder underMoving;
+  Pass lastPass = Pass::Whole;
 };
 
 // The sun's shadow: a fixed eye above and behind the start, looking down the course at 45 degrees.
@@ -75,7 +103,6 @@ glm::mat4 sunLightView();
 // lightProjection * view, recomputed every frame by the frame loop.
 glm::mat4 sunLightSpaceMatrix();
 
-
 // Every frame's shadow work in order: the sun pass, the four cube matrices from the torch
 // positions, the four cube passes, the end of the passes. torchPositions are active light slots
 // 1 to 4.
@@ -83,7 +110,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const DrawShadowCasters& drawCasters);
+                        const ShadowCasters& casters);
 
 // The scene pass's shadow inputs on "materialShader": makes it current, sets "lightSpaceMatrix",
 // "lightPos", "pointLightPos", "pointLightFarPlane", and binds the sun map on unit 2 and the cube

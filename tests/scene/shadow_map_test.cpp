@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <glm/gtc/matrix_transform.hpp>
 #include <memory>
 #include <vector>
-
-#include <glm/gtc/matrix_transform.hpp>
 
 #include "render/draw_culling.h"
 #include "render/shader.h"
@@ -142,14 +141,15 @@ TEST_F(ShadowMaps, CubePassesFollowTheTorchesAndStoreDistanceOverFarPlane) {
   std::vector<GLuint> programs;
   std::vector<GLint> targets;
   glEnable(GL_DEPTH_TEST);
+  const DrawShadowCasters wallCaster = [&](const std::shared_ptr<MyShader>& program) {
+    if (drawCulling.isSurveying()) return;  // a caster that never asks to be culled
+    programs.push_back(program->handle);
+    targets.push_back(integer(GL_FRAMEBUFFER_BINDING));
+    program->setMat4("modelMatrix", glm::mat4(1.0f));
+    mesh.draw();
+  };
   renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64,
-                     [&](const std::shared_ptr<MyShader>& program) {
-                       if (drawCulling.isSurveying()) return;  // a caster that never asks to be culled
-                       programs.push_back(program->handle);
-                       targets.push_back(integer(GL_FRAMEBUFFER_BINDING));
-                       program->setMat4("modelMatrix", glm::mat4(1.0f));
-                       mesh.draw();
-                     });
+                     ShadowCasters{wallCaster, wallCaster, {}});
   glDisable(GL_DEPTH_TEST);
 
   ASSERT_EQ(programs.size(), 5u);
@@ -169,56 +169,162 @@ TEST_F(ShadowMaps, CubePassesFollowTheTorchesAndStoreDistanceOverFarPlane) {
   EXPECT_EQ(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, 512, 512), 1.0f);
 }
 
-TEST_F(ShadowMaps, ACubeMapIsRedrawnOnlyWhenSomethingInsideItsCubeMoved) {
+namespace {
+
+// Both windings, so neither pass's face culling hides it.
+std::vector<glm::vec3> twoSided(std::vector<glm::vec3> front) {
+  const std::vector<glm::vec3> back(front.rbegin(), front.rend());
+  front.insert(front.end(), back.begin(), back.end());
+  return front;
+}
+
+// One caster that asks to be culled like the level's objects do, and counts what it draws.
+struct CountedCaster {
+  explicit CountedCaster(const std::vector<glm::vec3>& positions)
+      : mesh(positions), bounds(boundingSphereOf(positions.data(), positions.size())) {}
+  void draw(const std::shared_ptr<MyShader>& program) {
+    if (!drawCulling.visible(bounds, placed)) return;
+    ++draws;
+    program->setMat4("modelMatrix", placed);
+    mesh.draw();
+  }
+  TriangleMesh mesh;
+  BoundingSphere bounds;
+  glm::mat4 placed{1.0f};
+  int draws = 0;
+};
+
+// A still wall 10 ahead of the first torch and a small moving panel 5 ahead of it, with the
+// sun's map and four cube maps, the torches 200 apart so that nothing near one is in another's cube.
+struct CasterScene {
+  CasterScene() {
+    sun.setUp2D();
+    for (ShadowMap& cube : cubes) cube.setUpCube();
+  }
+  ShadowCasters casters() {
+    return {[this](const std::shared_ptr<MyShader>& p) {
+              wall.draw(p);
+              panel.draw(p);
+            },
+            [this](const std::shared_ptr<MyShader>& p) { wall.draw(p); },
+            [this](const std::shared_ptr<MyShader>& p) { panel.draw(p); }};
+  }
+  void passes(std::array<ShadowMap, 4>& into, ShadowMap& sunInto) {
+    wall.draws = panel.draws = 0;
+    glEnable(GL_DEPTH_TEST);
+    renderShadowPasses(sunInto, into, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64, casters());
+    glDisable(GL_DEPTH_TEST);
+  }
+  void passes() { passes(cubes, sun); }
   ShadowMap sun;
-  sun.setUp2D();
   std::array<ShadowMap, 4> cubes;
-  for (ShadowMap& cube : cubes) cube.setUpCube();
-  auto depthProgram = std::make_shared<MyShader>("depthShader.vert", "depthShader.frag");
-  auto cubeProgram = std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
-  // Two torches 200 apart: a caster near the first lies wholly outside the second's cube.
+  std::shared_ptr<MyShader> depthProgram = std::make_shared<MyShader>("depthShader.vert", "depthShader.frag");
+  std::shared_ptr<MyShader> cubeProgram =
+      std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
   const std::array<glm::vec3, 4> torches = {glm::vec3(0, 100, 0), glm::vec3(0, 100, 200), glm::vec3(0, 100, 400),
                                             glm::vec3(0, 100, 600)};
-  std::vector<glm::vec3> wall = rectangle(-4, 4, 96, 104, 10);
-  const std::vector<glm::vec3> back(wall.rbegin(), wall.rend());
-  wall.insert(wall.end(), back.begin(), back.end());
-  TriangleMesh mesh(wall);
-  const BoundingSphere bounds{glm::vec3(0, 100, 10), 6.0f};
-  glm::mat4 placed(1.0f);
-  std::vector<GLint> drawnInto;
-  auto passes = [&] {
-    drawnInto.clear();
-    renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64,
-                       [&](const std::shared_ptr<MyShader>& program) {
-                         if (!drawCulling.visible(bounds, placed)) return;
-                         drawnInto.push_back(integer(GL_FRAMEBUFFER_BINDING));
-                         program->setMat4("modelMatrix", placed);
-                         mesh.draw();
-                       });
+  CountedCaster wall{twoSided(rectangle(-4, 4, 96, 104, 10))};
+  CountedCaster panel{twoSided(rectangle(-1, 1, 99, 101, 5))};
+};
+
+glm::mat4 moved(float x, float y, float z) { return glm::translate(glm::mat4(1.0f), glm::vec3(x, y, z)); }
+
+std::vector<float> allTexels(const ShadowMap& map) {
+  const int layers = map.textureTarget == GL_TEXTURE_CUBE_MAP ? 6 : 1;
+  std::vector<float> texels;
+  for (int layer = 0; layer < layers; ++layer) {
+    std::vector<float> face(static_cast<size_t>(map.width * map.height));
+    glBindTexture(map.textureTarget, map.depthTexture);
+    glGetTexImage(layers == 6 ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(layer) : GL_TEXTURE_2D, 0,
+                  GL_DEPTH_COMPONENT, GL_FLOAT, face.data());
+    texels.insert(texels.end(), face.begin(), face.end());
+  }
+  glBindTexture(map.textureTarget, 0);
+  return texels;
+}
+
+}  // namespace
+
+TEST_F(ShadowMaps, PassesKeepTheStillCastersAndRedrawOnlyAroundTheMovingOnes) {
+  using Pass = ShadowMap::Pass;
+  CasterScene scene;
+  const GLuint first = scene.cubes[0].depthTexture;
+  // The depth the first cube's +z face holds in the direction of a world point.
+  auto plusZ = [&](glm::vec3 p) {
+    const glm::vec3 texel = toNdc(scene.cubes[0].shadowMatrices[4], p) * 0.5f + 0.5f;
+    return depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, static_cast<int>(texel.x * 1024),
+                   static_cast<int>(texel.y * 1024));
   };
-  glEnable(GL_DEPTH_TEST);
-  passes();
-  ASSERT_EQ(drawnInto.size(), 2u) << "the sun and the first torch see the wall";
-  EXPECT_EQ(drawnInto[1], static_cast<GLint>(cubes[0].framebuffer));
-  const GLuint first = cubes[0].depthTexture;
-  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 10.0f / 50.0f, 1e-3f);
+  const glm::vec3 ahead(0, 100, 5), aside(1.8f, 100, 5);
+  const float panelAside = glm::length(aside - scene.torches[0]) / 50.0f;
+  const float wallAside = 2.0f * panelAside;  // the wall is twice as far along the same ray
+  scene.passes();
+  EXPECT_EQ(scene.sun.lastPass, Pass::Whole);
+  EXPECT_EQ(scene.cubes[0].lastPass, Pass::Whole);
+  EXPECT_EQ(scene.wall.draws, 2) << "the sun and the first torch see the wall";
+  EXPECT_NEAR(plusZ(ahead), 5.0f / 50.0f, 1e-3f) << "the panel in front of the wall";
 
-  passes();
-  ASSERT_EQ(drawnInto.size(), 1u) << "nothing moved: only the sun pass draws again";
-  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 10.0f / 50.0f, 1e-3f)
-      << "the kept map still holds the wall";
+  scene.passes();
+  for (const ShadowMap* map : {&scene.sun, &scene.cubes[0], &scene.cubes[1]}) EXPECT_EQ(map->lastPass, Pass::Kept);
+  EXPECT_EQ(scene.wall.draws + scene.panel.draws, 0) << "nothing moved, nothing drawn";
 
-  placed = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, 10));  // the wall moves to 20 ahead
-  passes();
-  ASSERT_EQ(drawnInto.size(), 2u);
-  EXPECT_EQ(drawnInto[1], static_cast<GLint>(cubes[0].framebuffer));
-  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, first, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 512, 512), 20.0f / 50.0f, 1e-3f);
+  scene.panel.placed = moved(2.5f, 0, 0);  // still in front of the wall, beside where it was
+  scene.passes();
+  EXPECT_EQ(scene.sun.lastPass, Pass::AroundMoving);
+  EXPECT_EQ(scene.cubes[0].lastPass, Pass::AroundMoving);
+  EXPECT_EQ(scene.cubes[1].lastPass, Pass::Kept) << "the panel is far outside the second cube";
+  EXPECT_EQ(scene.wall.draws, 0);
+  EXPECT_EQ(scene.panel.draws, 2);
+  EXPECT_NEAR(plusZ(ahead), 10.0f / 50.0f, 1e-3f) << "where the panel was, the wall again";
+  EXPECT_NEAR(plusZ(aside), panelAside, 1e-3f);
 
-  drawCulling.enabled = false;  // everything drawn: every pass runs, nothing is remembered
-  passes();
-  EXPECT_EQ(drawnInto.size(), 5u);
+  scene.panel.placed = moved(0, 0, 300);  // out of every cube
+  scene.passes();
+  EXPECT_EQ(scene.cubes[0].lastPass, Pass::AroundMoving);
+  EXPECT_NEAR(plusZ(aside), wallAside, 1e-3f) << "gone from the first cube";
+
+  scene.wall.placed = moved(0, 0, 1);  // a still caster moved: nothing kept is any good
+  scene.passes();
+  EXPECT_EQ(scene.cubes[0].lastPass, Pass::Whole);
+  EXPECT_NEAR(plusZ(ahead), 11.0f / 50.0f, 1e-3f);
+
+  drawCulling.enabled = false;  // everything drawn, into every map
+  scene.passes();
+  EXPECT_EQ(scene.wall.draws, 5);
+  for (const ShadowMap* map : {&scene.sun, &scene.cubes[3]}) EXPECT_EQ(map->lastPass, Pass::Whole);
   drawCulling.enabled = true;
-  passes();
-  EXPECT_EQ(drawnInto.size(), 2u) << "after a pass with culling off the map's content is unknown";
-  glDisable(GL_DEPTH_TEST);
+  scene.passes();
+  EXPECT_EQ(scene.cubes[3].lastPass, Pass::Whole) << "after a pass with culling off the map's content is unknown";
+  scene.passes();
+  EXPECT_EQ(scene.cubes[3].lastPass, Pass::Kept);
+}
+
+TEST_F(ShadowMaps, IncrementalPassesGiveTheTexelsOfDrawingEverything) {
+  CasterScene scene;
+  ShadowMap referenceSun;
+  referenceSun.setUp2D();
+  std::array<ShadowMap, 4> referenceCubes;
+  for (ShadowMap& cube : referenceCubes) cube.setUpCube();
+  // The panel slides across the wall's edge, past the corner between the +z and +x faces, turns,
+  // leaves the cube and comes back; the wall stands still except once.
+  const std::vector<glm::mat4> path = {moved(0, 0, 0),
+                                       moved(3, 0.5f, 0),
+                                       moved(4.5f, 0, 0),
+                                       moved(6, 0, -1),
+                                       glm::rotate(moved(6, 0, -1), 0.8f, glm::vec3(0, 1, 0)),
+                                       moved(0, 0, 80),
+                                       moved(-3, -2, 2),
+                                       moved(-3, -2, 2)};
+  for (size_t frame = 0; frame < path.size(); ++frame) {
+    scene.panel.placed = path[frame];
+    if (frame == 6) scene.wall.placed = moved(0, 1, 0);
+    drawCulling.enabled = false;
+    scene.passes(referenceCubes, referenceSun);
+    drawCulling.enabled = true;
+    scene.passes();
+    EXPECT_TRUE(allTexels(scene.sun) == allTexels(referenceSun)) << "sun, frame " << frame;
+    EXPECT_TRUE(allTexels(scene.cubes[0]) == allTexels(referenceCubes[0])) << "first cube, frame " << frame;
+  }
+  EXPECT_EQ(scene.cubes[0].lastPass, ShadowMap::Pass::Kept) << "the last frame repeats the one before";
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
