@@ -88,6 +88,7 @@ void printReport(std::ostream& out, const BenchReport& r) {
     row(out, "GPU ms " + r.passNames[p] + ", median", median(all.gpuMs[p]), median(opt.gpuMs[p]));
   for (size_t p = 0; p < r.passNames.size() && p < all.cpuMs.size() && p < opt.cpuMs.size(); ++p)
     row(out, "CPU ms issuing " + r.passNames[p], median(all.cpuMs[p]), median(opt.cpuMs[p]));
+  row(out, "CPU ms swap and show, median", median(all.swapMs), median(opt.swapMs));
   row(out, "CPU ms stepPhysics, median", median(all.physicsMs), median(opt.physicsMs), 3);
   row(out, "CPU ms movePlayer, median", median(all.playerMs), median(opt.playerMs), 3);
   row(out, "CPU ms Level::update, median", median(all.rulesMs), median(opt.rulesMs), 3);
@@ -98,7 +99,7 @@ void printReport(std::ostream& out, const BenchReport& r) {
   out << "  peak resident memory: " << number(r.peakRssMb, 1) << " MiB\n";
   out << "  read-back frames identical: " << r.identicalFrames << " of " << r.comparedFrames << " (" << r.differingBytes
       << " bytes differ)\n";
-  out << "  frames with the player at the same place in both runs: " << r.samePathFrames << " of " << r.frames << "\n";
+  out << "  largest gap between the two runs' player positions: " << number(r.largestPathGap, 4) << " world units\n";
   out << "  speedup (all drawn / optimised, median frame): " << number(speedup, 2) << "\n";
   if (r.glError != 0) out << "  GL error flag at the end: 0x" << std::hex << r.glError << std::dec << "\n";
 

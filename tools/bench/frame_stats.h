@@ -7,6 +7,7 @@
 // Per-frame figures of one run, one value per timed frame.
 struct RunFigures {
   std::vector<double> frameMs;
+  std::vector<double> swapMs;  // from the swap call to the frame's end: resolve and hand-over to X
   std::vector<double> physicsMs, playerMs, rulesMs;
   std::vector<std::vector<double>> gpuMs;  // per pass
   std::vector<std::vector<double>> cpuMs;  // per pass
@@ -25,7 +26,7 @@ struct BenchReport {
   int comparedFrames = 0;
   int identicalFrames = 0;
   long long differingBytes = 0;
-  int samePathFrames = 0;  // frames where both runs had the player at exactly the same place
+  double largestPathGap = 0.0;  // world units between the two runs' player positions, frame by frame
   unsigned glError = 0;
 };
 
