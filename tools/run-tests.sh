@@ -37,8 +37,13 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($((SECONDS
 # GL driver's many threads under a loaded machine now and then make that fail.
 # The preloaded library comes before the sanitizer runtime in the library list; that is safe here
 # since it defines nothing but dlclose.
+# The sanitizer's record of dynamic TLS (the blocks of libraries loaded later, here only the GL
+# driver's) now and then holds an entry with a bogus address under this glibc, and the leak check
+# at exit then dies reading it ("Tracer caught signal 11" after "DTLS ... at 0x...e56"). Not
+# tracking those blocks loses nothing of ours: the game keeps nothing in thread-local storage, and
+# the program's static TLS is still scanned.
 LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
-  ASAN_OPTIONS="detect_leaks=1:verify_asan_link_order=0" \
+  ASAN_OPTIONS="detect_leaks=1:verify_asan_link_order=0:intercept_tls_get_addr=0" \
   run env LD_PRELOAD="$PWD/build-sanitize/lsan_keep_loaded.so" \
   ctest --test-dir build-sanitize --output-on-failure -j1 || status=1
 echo "== fuzz corpus replay ($((SECONDS - start)) s)"
