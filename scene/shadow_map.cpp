@@ -105,12 +105,14 @@ void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& light
   glUniform1f(glGetUniformLocation(cubeDepthProgram.handle, "far_plane"), farPlane);
   glUniform3fv(glGetUniformLocation(cubeDepthProgram.handle, "lightPos"), 1, glm::value_ptr(lightPosition));
   glUniform1i(glGetUniformLocation(cubeDepthProgram.handle, "drawAllFaces"), drawCulling.enabled ? 0 : 1);
-  // Six square 90-degree faces see exactly the cube around their centre. Before any face matrices
-  // exist, or for faces that are not square, there is no such cube and nothing is skipped.
-  if (!shadowMatrices.empty() && width == height)
-    drawCulling.beginVolume(Frustum::aroundPoint(cubeCentre, cubeHalfExtent));
+  if (seesCube())
+    drawCulling.beginVolume(cubeVolume());
   else
-    drawCulling.endVolume();
+    drawCulling.endVolume();  // nothing to skip by
+}
+
+Frustum ShadowMap::cubeVolume() const {
+  return seesCube() ? Frustum::aroundPoint(cubeCentre, cubeHalfExtent) : Frustum::fromMatrix(glm::mat4(0.0f));
 }
 
 namespace {
@@ -216,11 +218,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
     ShadowMap& map = cubeMaps[k];
     const glm::vec3& light = torchPositions[k];
     const float key[4] = {light.x, light.y, light.z, kCubeFarPlane};
-    // Six square 90-degree faces see exactly the cube around their light; other maps get no volume
-    // to skip by, and the skipping treats everything as inside.
-    const Frustum volume =
-        map.width == map.height ? Frustum::aroundPoint(light, kCubeFarPlane) : Frustum::fromMatrix(glm::mat4(0.0f));
-    map.draw(cubeDepthProgram, casters, volume, keyOfBytes(key, sizeof(key)), map.shadowMatrices,
+    map.draw(cubeDepthProgram, casters, map.cubeVolume(), keyOfBytes(key, sizeof(key)), map.shadowMatrices,
              [&](bool clearDepth) { map.beginCubePass(*cubeDepthProgram, light, kCubeFarPlane, clearDepth); });
     if (k + 1 < cubeMaps.size()) {
       glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -81,6 +81,10 @@ class ShadowMap {
   // that the six faces can see (world units).
   glm::vec3 cubeCentre{0.0f};
   float cubeHalfExtent = 0.0f;
+  // Six square 90-degree faces see exactly that cube. Before any face matrices exist, or with
+  // faces that are not square, there is no such cube: the volume then holds everything.
+  bool seesCube() const { return !shadowMatrices.empty() && width == height; }
+  Frustum cubeVolume() const;
   // What the map holds after an optimised pass: signatures of the still and of the moving casters
   // it drew, and the still casters' texels from under the moving ones. Not kept (keepsStill
   // false) after a pass with culling off or when the blocks did not fit the store.

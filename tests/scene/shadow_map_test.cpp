@@ -87,6 +87,26 @@ TEST_F(ShadowMaps, CubeMatricesLookAlongEachAxisWithTheCubeMapUpVectors) {
   }
 }
 
+TEST_F(ShadowMaps, CubeVolumeIsTheCubeTheFacesSeeAndEverythingWithoutOne) {
+  ShadowMap map;
+  const BoundingSphere farAway{{900, -900, 900}, 1.0f};
+  EXPECT_FALSE(map.seesCube()) << "no face matrices yet";
+  EXPECT_TRUE(map.cubeVolume().touches(farAway));
+
+  const glm::vec3 light(3.0f, 4.0f, 5.0f);
+  map.computeCubeMatrices(light, 1.0f, 50.0f);
+  ASSERT_TRUE(map.seesCube());
+  const Frustum cube = map.cubeVolume();
+  EXPECT_TRUE(cube.touches({light + glm::vec3(49, 49, -49), 0.5f})) << "a corner of the cube, beyond the far distance";
+  EXPECT_TRUE(cube.touches({light + glm::vec3(0, 50.5f, 0), 1.0f})) << "reaching in across a face";
+  EXPECT_FALSE(cube.touches({light + glm::vec3(0, 0, -52), 1.0f}));
+  EXPECT_FALSE(cube.touches(farAway));
+
+  map.width = 512;  // oblong faces do not see a cube: nothing may be skipped
+  EXPECT_FALSE(map.seesCube());
+  EXPECT_TRUE(map.cubeVolume().touches(farAway));
+}
+
 TEST_F(ShadowMaps, SunLightSpaceBoxLiesAlongTheDiagonalFromTheFixedEye) {
   const glm::mat4 lightSpace = sunLightSpaceMatrix();
   const glm::vec3 along = glm::normalize(glm::vec3(0, -1, -1));
