@@ -127,7 +127,7 @@ RigidBody* PhysicsWorld::createSlidingBody(const Pose& pose, const CollisionShap
   return addBody(std::move(body));
 }
 
-RigidBody* PhysicsWorld::createConvexBody(const Pose& pose, const std::vector<glm::vec3>& points) {
+RigidBody* PhysicsWorld::cookConvexBody(const Pose& pose, const std::vector<glm::vec3>& points) {
   // The engine puts a hull's margin outside its points; shrinking the hull by the margin first
   // keeps the collision surface where the points are, so nothing hovers above a ramp or prism.
   btConvexHullComputer hull;
@@ -148,7 +148,7 @@ RigidBody* PhysicsWorld::createPrismBody(const Pose& pose, float r, float h) {
                                {-r / 2, -r}, {-r, -r / 2}, {-r, r / 2}, {-r / 2, r}};
     for (const glm::vec2& p : ring) points.emplace_back(p.x, y, p.y);
   }
-  return createConvexBody(pose, points);
+  return cookConvexBody(pose, points);
 }
 
 RigidBody* PhysicsWorld::createWedgeBody(const Pose& pose, float sx, float sy, float sz) {
@@ -162,7 +162,7 @@ RigidBody* PhysicsWorld::createWedgeBody(const Pose& pose, float sx, float sy, f
       {-hx, -hy, -hz}, {hx, -hy, -hz},  {hx, -hy, hz},   {hx, -hy, hz},   {-hx, -hy, hz},  {-hx, -hy, -hz},
       {-hx, low, hz},  {hx, low, hz},   {hx, hy, -hz},   {hx, hy, -hz},   {-hx, hy, -hz},  {-hx, low, hz},
   };
-  return createConvexBody(pose, points);
+  return cookConvexBody(pose, points);
 }
 
 bool PhysicsWorld::raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3* hitPoint) const {

@@ -52,6 +52,9 @@ class PhysicsWorld {
   RigidBody* createPrismBody(const Pose& pose, float radius, float height);
   // A ramp falling from +sizeY/2 at the back (-z) to 0.01 of that at the front (+z).
   RigidBody* createWedgeBody(const Pose& pose, float sizeX, float sizeY, float sizeZ);
+  // The convex hull of the points (body-local, world units) as a body of mass 1: what the prism and
+  // the wedge are made from, and what the controller's reference scenarios describe their ramps by.
+  RigidBody* cookConvexBody(const Pose& pose, const std::vector<glm::vec3>& points);
 
   // The first surface on the segment from -> to, if any: where it was hit.
   bool raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3* hitPoint) const;
@@ -77,7 +80,6 @@ class PhysicsWorld {
 
  private:
   RigidBody* addBody(std::unique_ptr<RigidBody> body);
-  RigidBody* createConvexBody(const Pose& pose, const std::vector<glm::vec3>& points);
 };
 
 // The volume of density-10 material that makes a body's mass.
