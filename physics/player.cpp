@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
 
@@ -15,13 +17,16 @@ constexpr float kFlyingSpeed = 25.0f;       // world units per second, debug fly
 
 void PhysicsWorld::movePlayer(glm::vec3 axes, float mode, float dt) {
   if (!playerController) return;
+  // A frame whose length is not a number would poison the vertical velocity for good: skip it,
+  // as the simulation step does.
+  if (!std::isfinite(dt)) return;
   // World x and z, not normalised: a diagonal is sqrt(2) times as fast.
   glm::vec3 velocity = axes * moveSpeed;
   if (mode == 0.0f) {
-    // On the ground the new vertical velocity acts from the next frame. Walking finds the ground
-    // on every frame, which would restart a jump for ever; an upward velocity on the ground can only
-    // be a jump begun on the frame before, so it goes on as if airborne.
-    if ((lastCollisionFlags & kCollisionDown) && verticalVelocity <= 0.0f) {
+    // On the ground the new vertical velocity acts from the next frame: this frame moves only
+    // sideways. A jump therefore starts on the first frame that finds no ground under the step,
+    // which walking does now and then as the ground is exactly at the down pass's reach.
+    if (lastCollisionFlags & kCollisionDown) {
       verticalVelocity = jumpHeld ? kJumpVelocity : kGroundedVelocity;
     } else {
       verticalVelocity += gravity.y * dt;

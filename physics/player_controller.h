@@ -9,9 +9,9 @@ class PhysicsWorld;
 struct PlayerControllerDesc {
   glm::dvec3 position{0.0, 120.0, 0.0};  // centre of the capsule, world units
   glm::vec3 upDirection{0.0f, 1.0f, 0.0f};
-  float slopeLimit = 0.70710677f;  // cosine of the steepest walkable ground (45 degrees)
+  float slopeLimit = 0.70710677f;  // cosine of the steepest walkable static ground (45 degrees)
   float contactOffset = 0.05f;     // world units kept between the capsule and what it touches
-  float stepOffset = 0.01f;        // world units: the highest ledge walked onto without a jump
+  float stepOffset = 0.01f;        // world units the capsule is lifted before a walking step
   float density = 10.0f;           // mass per unit volume of the body that loose objects bump into
   float scaleCoeff = 0.8f;         // that body's size relative to the capsule
   float radius = 1.0f;             // world units
@@ -19,8 +19,9 @@ struct PlayerControllerDesc {
 };
 
 // The player: a capsule moved by the game, never by the simulation. Each move sweeps the capsule
-// through the world in an up, a side and a down pass and slides along what it meets. A smaller
-// kinematic copy of the capsule stands in the world so that loose bodies collide with the player.
+// through the world in an up, a side and a down pass and slides along what it meets (see the .cpp
+// for which behaviour each part reproduces). A smaller kinematic copy of the capsule stands in the
+// world so that loose bodies collide with the player.
 class PlayerController {
  public:
   PlayerController(PhysicsWorld& world, const PlayerControllerDesc& desc);
@@ -29,13 +30,15 @@ class PlayerController {
   PlayerController& operator=(const PlayerController&) = delete;
 
   // Moves by displacement (world units) and returns the CollisionFlag bits of what it touched.
-  // Passes end once less than minDistance (world units) is left; elapsedTime is in seconds.
+  // Passes end once minDistance (world units) or less is left; elapsedTime is in seconds. A
+  // displacement that is not finite moves nothing and reports nothing.
   std::uint8_t move(const glm::vec3& displacement, float minDistance, float elapsedTime);
 
   glm::dvec3 getPosition() const;  // centre, world units
   // Teleports the centre; nothing is swept on the way. Always succeeds.
   bool setPosition(const glm::dvec3& position);
-  glm::dvec3 getFootPosition() const;  // lowest point of the capsule
+  // Lowest point of the capsule plus the contact offset below it, where the ground is when standing.
+  glm::dvec3 getFootPosition() const;
 
   // Changes the cylinder height (world units) and keeps the foot where it is.
   void resize(float height);
@@ -50,16 +53,9 @@ class PlayerController {
   float scaleCoeff = 0.8f;
 
   struct Native;
-  std::unique_ptr<Native> native;  // the engine's shapes and body; physics/ only
+  std::unique_ptr<Native> native;  // the engine's shapes, bodies and the remembered support; physics/ only
 
  private:
-  // Pushes the capsule out of whatever it has come to overlap since the last move.
-  void recoverFromOverlap();
-  // How a move is made again after the first try met what it may not climb.
-  enum class Redo { none, withoutStepUp, withoutClimbing };
-  // The up, side and down passes of one move; asks for a second try through redo.
-  std::uint8_t moveOnce(const glm::vec3& displacement, float minDistance, Redo mode, Redo* redo);
-
   PhysicsWorld& world;
   glm::dvec3 position{0.0};
   float radius = 1.0f;
