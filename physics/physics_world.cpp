@@ -174,8 +174,16 @@ bool PhysicsWorld::raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3
 }
 
 void PhysicsWorld::stepPhysics(float dt) {
-  // No fixed sub-steps: one step as long as the frame, as the game's timing expects.
-  scene->world.stepSimulation(dt, 0);
+  // No fixed sub-steps: one step as long as the frame, as the game's timing expects. A frame of
+  // zero seconds steps nothing, and a piece moved before it stays awake for the next real step.
+  if (scene->world.stepSimulation(dt, 0) == 0) return;
+  // A kinematic piece is awake only for the step after the game moved it (its pose or velocity
+  // set): asleep, it still stops what falls onto it but no longer wakes what rests on it, so
+  // loose boxes on still pieces settle and sleep.
+  for (const auto& body : scene->bodies) {
+    btRigidBody* native = body->native->body.get();
+    if (native->isKinematicObject() && native->isActive()) native->forceActivationState(ISLAND_SLEEPING);
+  }
 }
 
 RigidBody::~RigidBody() = default;
@@ -194,7 +202,6 @@ void RigidBody::setKinematic(bool kinematic) {
     body->updateInertiaTensor();
     body->setLinearVelocity(btVector3(0, 0, 0));
     body->setAngularVelocity(btVector3(0, 0, 0));
-    body->setActivationState(DISABLE_DEACTIVATION);
   } else {
     body->setMassProps(native->mass, native->inertia);
     body->updateInertiaTensor();
@@ -205,6 +212,8 @@ void RigidBody::setKinematic(bool kinematic) {
     native->world->addRigidBody(body);
     if (!gravityOn) body->setGravity(btVector3(0, 0, 0));
   }
+  // A piece made kinematic stands still until the game moves it, so it starts asleep.
+  if (kinematic) body->forceActivationState(ISLAND_SLEEPING);
 }
 
 bool RigidBody::isKinematic() const { return native->body->isKinematicObject(); }

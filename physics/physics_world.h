@@ -90,7 +90,8 @@ class RigidBody {
  public:
   ~RigidBody();
 
-  // A kinematic body is never pushed and never falls; it never sleeps either.
+  // A kinematic body is never pushed and never falls. It sleeps except in the step after the game
+  // sets its pose or velocity; asleep, it still stops dynamic bodies but wakes none.
   void setKinematic(bool kinematic);
   bool isKinematic() const;
   void setGravityEnabled(bool enabled);

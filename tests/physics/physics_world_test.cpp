@@ -20,6 +20,24 @@ float timeUntilLanding(PhysicsWorld& world, RigidBody* body, float dt, float max
   return -1.0f;
 }
 
+// Steps at 60 Hz until the body falls asleep; returns the elapsed time, or -1 if it never did.
+float secondsUntilAsleep(PhysicsWorld& world, RigidBody* body, float maxTime = 5.0f) {
+  for (float t = 0.0f; t < maxTime; t += kFrame) {
+    world.stepPhysics(kFrame);
+    if (!body->isAwake()) return t + kFrame;
+  }
+  return -1.0f;
+}
+
+// A still kinematic slab of the course's kind, 8 x 2 x 8 with its top at y = 2, and a 2 x 2 x 2
+// loose box dropped onto it from a unit above; returns the box.
+RigidBody* boxOnSlab(PhysicsWorld& world, RigidBody** slab = nullptr) {
+  RigidBody* piece = world.createDynamicBody(Pose{{0, 1, 0}}, CollisionShape::box({4, 1, 4}), {});
+  piece->setKinematic(true);
+  if (slab) *slab = piece;
+  return world.createDynamicBody(Pose{{0.5f, 4, -0.5f}}, CollisionShape::box({1, 1, 1}), {});
+}
+
 }  // namespace
 
 TEST(PhysicsWorld, BoxDroppedFromHeightLandsAfterFreeFallTime) {
@@ -37,14 +55,32 @@ TEST(PhysicsWorld, BoxDroppedFromHeightLandsAfterFreeFallTime) {
   }
 }
 
-TEST(PhysicsWorld, MassFollowsDensityAndVolume) {
-  PhysicsWorld world;
-  RigidBody* box = world.createDynamicBody(Pose{{0, 10, 0}}, CollisionShape::box({1, 2, 3}), {});
-  EXPECT_FLOAT_EQ(box->mass(), 10.0f * 2 * 4 * 6);
-  RigidBody* ball = world.createDynamicBody(Pose{{5, 10, 0}}, CollisionShape::sphere(2.0f), {});
-  EXPECT_NEAR(ball->mass(), 10.0f * 4.0f / 3.0f * 3.14159265f * 8.0f, 0.01f);
-  // A solid ball's inertia is 2/5 m r^2 about every axis.
-  EXPECT_NEAR(1.0f / ball->inverseInertia().x, 0.4f * ball->mass() * 4.0f, 0.5f);
+TEST(PhysicsWorld, CollisionsShareMomentumByDensityTimesVolume) {
+  // Frictionless, bounceless sliders without gravity meet head on: a ball of radius 1 at 9 units
+  // per second and a body at rest. The masses are density 10 times the volume of each shape.
+  struct Case {
+    CollisionShape target;
+    float targetVolume;
+  };
+  const Case cases[] = {
+      {CollisionShape::sphere(2.0f), 4.0f / 3.0f * 3.14159265f * 8.0f},  // eight times the ball
+      {CollisionShape::box({1, 1, 1}), 8.0f},                            // a 2 x 2 x 2 box
+  };
+  for (const Case& c : cases) {
+    PhysicsWorld world;
+    RigidBody* ball = world.createSlidingBody(Pose{{0, 50, 0}}, CollisionShape::sphere(1.0f));
+    RigidBody* target = world.createSlidingBody(Pose{{6, 50, 0}}, c.target);
+    ball->setGravityEnabled(false);
+    target->setGravityEnabled(false);
+    ball->setLinearVelocity({9, 0, 0});
+    for (int i = 0; i < 120; ++i) world.stepPhysics(kFrame);
+    // Momentum is kept: m (9 - v) = M V, so the speeds tell the ratio of the masses.
+    const float ballVolume = 4.0f / 3.0f * 3.14159265f;
+    const float v = ball->linearVelocity().x, V = target->linearVelocity().x;
+    ASSERT_GT(V, 0.5f) << "target volume " << c.targetVolume;
+    EXPECT_NEAR((9.0f - v) / V, c.targetVolume / ballVolume, 0.02f * c.targetVolume / ballVolume)
+        << "target volume " << c.targetVolume;
+  }
 }
 
 TEST(PhysicsWorld, DynamicBodyStartsWithItsVelocityAwake) {
@@ -76,7 +112,77 @@ TEST(PhysicsWorld, KinematicSolidNeverMovesWhenHit) {
   EXPECT_EQ(solid->globalPose().position, glm::vec3(0, 20, 0));
   // The ball came to rest on the solid, not on the ground below it.
   EXPECT_NEAR(ball->globalPose().position.y, 22.0f, 0.1f);
-  EXPECT_TRUE(solid->isAwake()) << "kinematic bodies never sleep";
+}
+
+TEST(PhysicsWorld, LooseBoxOnAStillKinematicPieceSettlesAndSleeps) {
+  PhysicsWorld world;
+  RigidBody* box = boxOnSlab(world);
+  const float slept = secondsUntilAsleep(world, box);
+  ASSERT_GT(slept, 0.0f) << "still awake after 5 s at (" << box->globalPose().position.x << ", "
+                         << box->globalPose().position.y << ", " << box->globalPose().position.z << ")";
+  // On the slab's top (2) by its half height, where it was dropped.
+  const Pose rest = box->globalPose();
+  EXPECT_NEAR(rest.position.y, 3.0f, 0.02f);
+  EXPECT_NEAR(rest.position.x, 0.5f, 0.1f);
+  EXPECT_NEAR(rest.position.z, -0.5f, 0.1f);
+  // Nothing wakes it again while the slab stands still.
+  for (int i = 0; i < 120; ++i) world.stepPhysics(kFrame);
+  EXPECT_FALSE(box->isAwake());
+  EXPECT_EQ(box->globalPose().position, rest.position);
+}
+
+TEST(PhysicsWorld, SleepingKinematicPiecesStillStopWhatFallsOrSlidesOntoThem) {
+  PhysicsWorld world;
+  RigidBody* slab = nullptr;
+  RigidBody* bottom = boxOnSlab(world, &slab);
+  // A thin shelf far to the side, and a floor with a wall at its +x end, all kinematic.
+  RigidBody* shelf = world.createDynamicBody(Pose{{20, 5, 0}}, CollisionShape::box({3, 0.1f, 3}), {});
+  shelf->setKinematic(true);
+  RigidBody* floor = world.createDynamicBody(Pose{{-20, 0.5f, 0}}, CollisionShape::box({8, 0.5f, 4}), {});
+  floor->setKinematic(true);
+  RigidBody* wall = world.createDynamicBody(Pose{{-14, 3, 0}}, CollisionShape::box({0.5f, 3, 4}), {});
+  wall->setKinematic(true);
+  ASSERT_GT(secondsUntilAsleep(world, bottom), 0.0f);
+  for (RigidBody* piece : {slab, shelf, floor, wall}) ASSERT_FALSE(piece->isAwake());
+
+  // A box dropped onto the sleeping stack lands on the sleeping box, which still stands on the slab.
+  RigidBody* top = world.createDynamicBody(Pose{{0.5f, 12, -0.5f}}, CollisionShape::box({1, 1, 1}), {});
+  // A small box falling 40 units (75 units per second at the end) onto the 0.2 thick shelf.
+  RigidBody* fast = world.createDynamicBody(Pose{{20, 45, 0}}, CollisionShape::box({0.5f, 0.5f, 0.5f}), {});
+  // A small box sent along the floor at 30 units per second into the wall (face at x = -14.5).
+  RigidBody* slider =
+      world.createDynamicBody(Pose{{-24, 1.5f, 0}}, CollisionShape::box({0.5f, 0.5f, 0.5f}), {30, 0, 0});
+  for (int i = 0; i < 180; ++i) world.stepPhysics(kFrame);
+
+  EXPECT_NEAR(top->globalPose().position.y, 5.0f, 0.05f);
+  EXPECT_NEAR(bottom->globalPose().position.y, 3.0f, 0.05f);
+  EXPECT_NEAR(fast->globalPose().position.y, 5.6f, 0.05f);
+  EXPECT_NEAR(slider->globalPose().position.y, 1.5f, 0.05f) << "it stays on the floor";
+  EXPECT_LE(slider->globalPose().position.x, -14.5f - 0.5f + 0.02f) << "the wall stops it";
+  EXPECT_GT(slider->globalPose().position.x, -16.0f) << "it reached the wall";
+}
+
+TEST(PhysicsWorld, AKinematicPieceWakesWhatItTouchesOnlyWhileTheGameMovesIt) {
+  PhysicsWorld world;
+  RigidBody* slab = nullptr;
+  RigidBody* box = boxOnSlab(world, &slab);
+  ASSERT_GT(secondsUntilAsleep(world, box), 0.0f);
+
+  // Raised 0.2 units into the sleeping box, the slab wakes it and lifts it onto its new top.
+  slab->setGlobalPose(Pose{{0, 1.2f, 0}});
+  world.stepPhysics(kFrame);
+  EXPECT_TRUE(box->isAwake());
+  for (int i = 0; i < 60; ++i) world.stepPhysics(kFrame);
+  EXPECT_NEAR(box->globalPose().position.y, 3.2f, 0.02f);
+  EXPECT_EQ(slab->globalPose().position, glm::vec3(0, 1.2f, 0));
+
+  // Standing still again, the slab lets the box sleep on it.
+  EXPECT_GT(secondsUntilAsleep(world, box), 0.0f) << "the still slab keeps the box awake";
+
+  // A velocity set on the slab counts as moving it, even one that moves nothing.
+  slab->setLinearVelocity({0, 0, 0});
+  world.stepPhysics(kFrame);
+  EXPECT_TRUE(box->isAwake());
 }
 
 TEST(PhysicsWorld, SlidingBodyKeepsItsOrientationThroughACollision) {
