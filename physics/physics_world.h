@@ -59,7 +59,7 @@ class PhysicsWorld {
   // The first surface on the segment from -> to, if any: where it was hit.
   bool raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3* hitPoint) const;
 
-  // One simulation step of dt seconds; returns when it is done.
+  // One simulation step of dt seconds; returns when it is done. A NaN or infinite dt steps nothing.
   void stepPhysics(float dt);
 
   // Moves the player's controller for one frame (defined with the controller).

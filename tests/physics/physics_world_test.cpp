@@ -257,6 +257,37 @@ TEST(PhysicsWorld, TouchingMaterialsAverageTheirBounce) {
   EXPECT_NEAR(sliderUp / impact, 0.3f, 0.08f) << "a multiplied restitution would give 0";
 }
 
+TEST(PhysicsWorld, ANonFiniteStepIsSkipped) {
+  // A box in flight, and a twin world that never sees the bad steps.
+  PhysicsWorld world, twin;
+  const Pose start{{0, 30, 0}, glm::angleAxis(0.4f, glm::normalize(glm::vec3(1, 1, 0)))};
+  RigidBody* box = world.createDynamicBody(start, CollisionShape::box({0.5f, 0.5f, 0.5f}), {4, 10, 0});
+  RigidBody* same = twin.createDynamicBody(start, CollisionShape::box({0.5f, 0.5f, 0.5f}), {4, 10, 0});
+  box->setAngularVelocity({0, 3, 1});
+  same->setAngularVelocity({0, 3, 1});
+  for (int i = 0; i < 10; ++i) {
+    world.stepPhysics(kFrame);
+    twin.stepPhysics(kFrame);
+  }
+  const Pose before = box->globalPose();
+  const glm::vec3 velocity = box->linearVelocity(), spin = box->angularVelocity();
+  for (float dt : {std::nanf(""), INFINITY, -INFINITY}) {
+    world.stepPhysics(dt);
+    EXPECT_EQ(box->globalPose().position, before.position) << "dt " << dt;
+    EXPECT_EQ(box->globalPose().rotation, before.rotation) << "dt " << dt;
+    EXPECT_EQ(box->linearVelocity(), velocity) << "dt " << dt;
+    EXPECT_EQ(box->angularVelocity(), spin) << "dt " << dt;
+  }
+  // It goes on as if the bad frames had never come, through the flight and the landing.
+  for (int i = 0; i < 300; ++i) {
+    world.stepPhysics(kFrame);
+    twin.stepPhysics(kFrame);
+  }
+  EXPECT_EQ(box->globalPose().position, same->globalPose().position);
+  EXPECT_EQ(box->linearVelocity(), same->linearVelocity());
+  EXPECT_LT(box->globalPose().position.y, 1.0f) << "it has landed";
+}
+
 TEST(PhysicsWorld, ReleaseIsSafeTwice) {
   PhysicsWorld world;
   world.createDynamicBody(Pose{{0, 1, 0}}, CollisionShape::box({1, 1, 1}), {});
