@@ -127,8 +127,8 @@ class Level {
   void draw();
   void drawDepth(const std::shared_ptr<MyShader>& depthProgram);
   // The same casters split by how they usually behave: the pieces and the skulls stand still; the
-  // loose boxes (they never quite come to rest), the boulder, the sinking gate and the turning
-  // diamonds move in most frames.
+  // loose boxes (knocked about by the boulder and the player), the boulder, the sinking gate and the
+  // turning diamonds may move in any frame.
   void drawStillDepth(const std::shared_ptr<MyShader>& depthProgram);
   void drawMovingDepth(const std::shared_ptr<MyShader>& depthProgram);
 

@@ -20,10 +20,10 @@
 
 namespace {
 
-// Sweeps per pass: the side pass slides around corners; the vertical passes sweep once while
-// walking, since sliding on landing would make the player creep down slopes.
+// Sweeps per pass: the side pass, and an up pass with no side motion, slide for up to ten; the up
+// pass of a walking move and every down pass sweep once, so landing or standing never slides.
 constexpr int kSlideSweeps = 10;
-constexpr int kWalkingVerticalSweeps = 1;
+constexpr int kSingleSweep = 1;
 // A side motion with no component larger than this counts as none (world units).
 constexpr float kNoSideMotion = 1e-6f;
 // Support motion smaller than this in every component is standing still (world units).
@@ -403,7 +403,7 @@ std::uint8_t moveCharacter(Native& n, glm::dvec3& position, const MoveRequest& r
 
   if (mode == Mode::normal && upMotion != glm::vec3(0.0f)) {
     rules.pass = Pass::up;
-    rules.maxSweeps = sideIsZero ? kSlideSweeps : kWalkingVerticalSweeps;
+    rules.maxSweeps = sideIsZero ? kSlideSweeps : kSingleSweep;
     const glm::dvec3 before = position;
     if (n.slide(position, upMotion, rules).collided) {
       flags |= kCollisionUp;
@@ -423,7 +423,7 @@ std::uint8_t moveCharacter(Native& n, glm::dvec3& position, const MoveRequest& r
   n.support = nullptr;
   if (downMotion != glm::vec3(0.0f)) {
     rules.pass = Pass::down;
-    rules.maxSweeps = kWalkingVerticalSweeps;
+    rules.maxSweeps = kSingleSweep;
     rules.flattenNormals = false;
     const PassResult down = n.slide(position, downMotion, rules);
     if (down.collided && rise <= 0.0f) flags |= kCollisionDown;
