@@ -143,6 +143,18 @@ std::uint64_t mixed(std::uint64_t hash, std::uint64_t value) {
   return (hash ^ value) * 1099511628211ull + 0x9E3779B97F4A7C15ull;
 }
 
+// The GL state that decides which texels the same casters cover: wireframe (F1), face culling
+// (F2) and the depth test. A map kept under other values of these is no good.
+std::uint64_t rasterStateKey() {
+  GLint polygonMode[2] = {GL_FILL, GL_FILL};  // front and back; the core profile sets both at once
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  GLint state[7] = {polygonMode[0], polygonMode[1], glIsEnabled(GL_CULL_FACE), 0, 0, glIsEnabled(GL_DEPTH_TEST), 0};
+  glGetIntegerv(GL_CULL_FACE_MODE, &state[3]);
+  glGetIntegerv(GL_FRONT_FACE, &state[4]);
+  glGetIntegerv(GL_DEPTH_FUNC, &state[6]);
+  return keyOfBytes(state, sizeof(state));
+}
+
 }  // namespace
 
 ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const ShadowCasters& casters,
@@ -158,7 +170,7 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
   }
   const Survey still = survey(volume, casters.still, program);
   const Survey moving = survey(volume, casters.moving, program);
-  const std::uint64_t stillNow = mixed(still.signature, lightKey);
+  const std::uint64_t stillNow = mixed(mixed(still.signature, lightKey), rasterStateKey());
   const bool stillKept = keepsStill && stillSignature == stillNow;
   if (stillKept && movingSignature == moving.signature) return lastPass = Pass::Kept;
 

@@ -66,7 +66,8 @@ class ShadowMap {
   // casters changed, it puts back the blocks saved from under them, saves the blocks under their
   // new places and draws them; otherwise it clears and draws the still casters, saves, and draws
   // the moving ones. `layerMatrices` are the map's projection x view, one per layer; `begin`
-  // binds the map for drawing, clearing it when asked to.
+  // binds the map for drawing, clearing it when asked to. A change of wireframe, face culling or
+  // depth test since the last pass counts as a change of every still caster.
   Pass draw(const std::shared_ptr<MyShader>& program, const ShadowCasters& casters, const Frustum& volume,
             std::uint64_t lightKey, const std::vector<glm::mat4>& layerMatrices,
             const std::function<void(bool clearDepth)>& begin);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <glm/gtc/matrix_transform.hpp>
 #include <memory>
 #include <vector>
@@ -346,5 +347,62 @@ TEST_F(ShadowMaps, IncrementalPassesGiveTheTexelsOfDrawingEverything) {
     EXPECT_TRUE(allTexels(scene.cubes[0]) == allTexels(referenceCubes[0])) << "first cube, frame " << frame;
   }
   EXPECT_EQ(scene.cubes[0].lastPass, ShadowMap::Pass::Kept) << "the last frame repeats the one before";
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Wireframe (F1) and face culling (F2) change what every pass draws, so nothing a map kept from
+// before either key may stand. Each wall has one winding, facing the other way, so that with
+// culling on each pass hides one of them and with it off draws both.
+TEST_F(ShadowMaps, WireframeAndFaceCullingChangesRedrawWhatTheMapsKept) {
+  CasterScene scene;
+  CountedCaster wall(rectangle(-4, 4, 96, 104, 10));
+  std::vector<glm::vec3> backWall = rectangle(-4, 4, 96, 104, 12);
+  std::reverse(backWall.begin(), backWall.end());
+  CountedCaster otherWall(backWall);
+  ShadowMap referenceSun;
+  referenceSun.setUp2D();
+  std::array<ShadowMap, 4> referenceCubes;
+  for (ShadowMap& cube : referenceCubes) cube.setUpCube();
+  const ShadowCasters casters{[&](const std::shared_ptr<MyShader>& p) {
+                                wall.draw(p);
+                                otherWall.draw(p);
+                                scene.panel.draw(p);
+                              },
+                              [&](const std::shared_ptr<MyShader>& p) {
+                                wall.draw(p);
+                                otherWall.draw(p);
+                              },
+                              [&](const std::shared_ptr<MyShader>& p) { scene.panel.draw(p); }};
+  auto passes = [&](ShadowMap& sun, std::array<ShadowMap, 4>& cubes) {
+    glEnable(GL_DEPTH_TEST);
+    renderShadowPasses(sun, cubes, scene.depthProgram, scene.cubeProgram, sunLightSpaceMatrix(), scene.torches, 64, 64,
+                       casters);
+    glDisable(GL_DEPTH_TEST);
+  };
+  // The kept maps after one more pass against the same state drawn whole into maps of their own.
+  auto sameAsDrawingEverything = [&](const char* after) {
+    passes(scene.sun, scene.cubes);
+    drawCulling.enabled = false;
+    passes(referenceSun, referenceCubes);
+    drawCulling.enabled = true;
+    EXPECT_TRUE(allTexels(scene.sun) == allTexels(referenceSun)) << "sun, after " << after;
+    EXPECT_TRUE(allTexels(scene.cubes[0]) == allTexels(referenceCubes[0])) << "first cube, after " << after;
+  };
+  glEnable(GL_CULL_FACE);
+  passes(scene.sun, scene.cubes);
+  passes(scene.sun, scene.cubes);
+  ASSERT_EQ(scene.cubes[0].lastPass, ShadowMap::Pass::Kept);
+
+  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  sameAsDrawingEverything("wireframe on");
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  sameAsDrawingEverything("wireframe off");
+  glDisable(GL_CULL_FACE);
+  sameAsDrawingEverything("culling off");
+  glEnable(GL_CULL_FACE);
+  sameAsDrawingEverything("culling on");
+  passes(scene.sun, scene.cubes);
+  EXPECT_EQ(scene.cubes[0].lastPass, ShadowMap::Pass::Kept) << "an unchanged state keeps the map again";
+  glDisable(GL_CULL_FACE);
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
