@@ -25,7 +25,7 @@ void ShadowMap::setUp2D() {
   glGenFramebuffers(1, &framebuffer);
   glGenTextures(1, &depthTexture);
   glBindTexture(GL_TEXTURE_2D, depthTexture);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, kShadowDepthFormat, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   // Outside the sun's box the lookup returns depth 1: farther than anything, so never shadowed.
@@ -48,7 +48,7 @@ void ShadowMap::setUpCube() {
   glGenTextures(1, &depthTexture);
   glBindTexture(GL_TEXTURE_CUBE_MAP, depthTexture);
   for (GLenum face = 0; face < 6; ++face) {
-    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT,
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, kShadowDepthFormat, width, height, 0, GL_DEPTH_COMPONENT,
                  GL_FLOAT, nullptr);
   }
   glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -175,11 +175,11 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
   if (stillKept && movingSignature == moving.signature) return lastPass = Pass::Kept;
 
   // Depth is the nearest of everything drawn, whatever the order: still casters first, then the
-  // moving ones over them, gives the texels of drawing them all at once.
-  begin(!stillKept);
-  if (stillKept) {
-    underMoving.restore(depthTexture, textureTarget);  // the map now holds the still casters only
-  } else {
+  // moving ones over them, gives the texels of drawing them all at once. After a failed restore the
+  // map may hold anything under the blocks: it is drawn whole.
+  const bool restored = stillKept && underMoving.restore(depthTexture, textureTarget);
+  begin(!restored);
+  if (!restored) {
     underMoving.forget();
     casters.still(program);
   }
@@ -188,7 +188,7 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
   stillSignature = stillNow;
   movingSignature = moving.signature;
   if (casters.moving) casters.moving(program);
-  return lastPass = stillKept ? Pass::AroundMoving : Pass::Whole;
+  return lastPass = restored ? Pass::AroundMoving : Pass::Whole;
 }
 
 void ShadowMap::endPass(int windowWidth, int windowHeight) {

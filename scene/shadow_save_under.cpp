@@ -64,6 +64,27 @@ TexelRect around(const TexelRect& a, const TexelRect& b) {
   return {a.layer, x0, y0, x1 - x0, y1 - y0};
 }
 
+// Whether the map's images are of the store's format: copies between others fail.
+bool copiesWith(GLuint mapTexture, GLenum mapTarget) {
+  if (!mapTexture) return false;
+  const bool cube = mapTarget == GL_TEXTURE_CUBE_MAP;
+  // The active unit's binding is put back: the passes' bind filter remembers it.
+  GLint bound = 0, format = 0;
+  glGetIntegerv(cube ? GL_TEXTURE_BINDING_CUBE_MAP : GL_TEXTURE_BINDING_2D, &bound);
+  glBindTexture(mapTarget, mapTexture);
+  glGetTexLevelParameteriv(cube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : mapTarget, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glBindTexture(mapTarget, static_cast<GLuint>(bound));
+  return static_cast<GLenum>(format) == kShadowDepthFormat;
+}
+
+// True when no GL error is pending. A copy that fails only raises an error, so every one pending
+// counts against the copies just made; all are taken off, since each would be reported again.
+bool noGlError() {
+  bool clean = true;
+  while (glGetError() != GL_NO_ERROR) clean = false;
+  return clean;
+}
+
 }  // namespace
 
 std::vector<TexelRect> texelsReachedBy(const std::vector<std::array<glm::vec3, 8>>& boxes,
@@ -120,11 +141,15 @@ bool SaveUnder::save(GLuint mapTexture, GLenum mapTarget, const std::vector<Texe
     shelf = std::max(shelf, block.height);
   }
   if (kept.empty()) return true;
+  if (!copiesWith(mapTexture, mapTarget)) {
+    kept.clear();
+    return false;
+  }
   if (!store) {
     // Made like the maps' own images, so the copies need no conversion.
     glGenTextures(1, &store);
     glBindTexture(GL_TEXTURE_2D, store);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kStoreWidth, kStoreHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+    glTexImage2D(GL_TEXTURE_2D, 0, kShadowDepthFormat, kStoreWidth, kStoreHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
                  nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -134,13 +159,22 @@ bool SaveUnder::save(GLuint mapTexture, GLenum mapTarget, const std::vector<Texe
     glCopyImageSubData(mapTexture, mapTarget, 0, k.from.x, k.from.y, k.from.layer, store, GL_TEXTURE_2D, 0, k.storeX,
                        k.storeY, 0, k.from.width, k.from.height, 1);
   }
+  if (!noGlError()) {
+    kept.clear();
+    return false;
+  }
   return true;
 }
 
-void SaveUnder::restore(GLuint mapTexture, GLenum mapTarget) {
-  for (const Kept& k : kept) {
-    glCopyImageSubData(store, GL_TEXTURE_2D, 0, k.storeX, k.storeY, 0, mapTexture, mapTarget, 0, k.from.x, k.from.y,
-                       k.from.layer, k.from.width, k.from.height, 1);
+bool SaveUnder::restore(GLuint mapTexture, GLenum mapTarget) {
+  if (kept.empty()) return true;
+  const bool copies = copiesWith(mapTexture, mapTarget);
+  if (copies) {
+    for (const Kept& k : kept) {
+      glCopyImageSubData(store, GL_TEXTURE_2D, 0, k.storeX, k.storeY, 0, mapTexture, mapTarget, 0, k.from.x, k.from.y,
+                         k.from.layer, k.from.width, k.from.height, 1);
+    }
   }
   kept.clear();
+  return noGlError() && copies;
 }

@@ -20,9 +20,14 @@ struct TexelRect {
 std::vector<TexelRect> texelsReachedBy(const std::vector<std::array<glm::vec3, 8>>& boxes,
                                        const std::vector<glm::mat4>& layerMatrices, int width, int height);
 
+// The one format of the shadow maps and of the store that keeps blocks of them: 32-bit float depth.
+// glCopyImageSubData copies only between images of the same format, and the unsized
+// GL_DEPTH_COMPONENT would let the driver pick one for each.
+constexpr GLenum kShadowDepthFormat = GL_DEPTH_COMPONENT32F;
+
 // Keeps copies of blocks of a depth map, so that what a moving caster draws over can be put back
 // next frame without drawing the still casters again ("save under", as sprites once did). The
-// store is one 2D depth texture of the map's own format; it owns that texture.
+// store is one 2D depth texture of kShadowDepthFormat; it owns that texture.
 class SaveUnder {
  public:
   // Texels: a face wide, and room for two faces' worth of blocks (8 MiB).
@@ -37,10 +42,12 @@ class SaveUnder {
   void release();
 
   // Copies the blocks of the map into the store. False, with nothing kept, when they do not all
-  // fit; the caller then has to draw the whole map again next time.
+  // fit or a copy fails (a map not of kShadowDepthFormat, a GL error); the caller then has to draw
+  // the whole map again next time.
   bool save(GLuint mapTexture, GLenum mapTarget, const std::vector<TexelRect>& blocks);
-  // Copies the kept blocks back into the map they came from and forgets them.
-  void restore(GLuint mapTexture, GLenum mapTarget);
+  // Copies the kept blocks back into the map they came from and forgets them. False when a copy
+  // failed: the map may then hold anything under the blocks and has to be drawn whole.
+  bool restore(GLuint mapTexture, GLenum mapTarget);
   void forget() { kept.clear(); }
   size_t keptBlocks() const { return kept.size(); }
 

@@ -406,3 +406,28 @@ TEST_F(ShadowMaps, WireframeAndFaceCullingChangesRedrawWhatTheMapsKept) {
   glDisable(GL_CULL_FACE);
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+// A restore that fails leaves the map as it was, ghosts of the moving casters included: the pass
+// then draws the whole map instead.
+TEST_F(ShadowMaps, AFailedRestoreRedrawsTheWholeMap) {
+  CasterScene scene;
+  scene.passes();
+  ASSERT_EQ(scene.cubes[0].lastPass, ShadowMap::Pass::Whole);
+  // The first cube's images replaced by ones in another depth format (all far): nothing can be
+  // copied back into them.
+  glBindTexture(GL_TEXTURE_CUBE_MAP, scene.cubes[0].depthTexture);
+  const std::vector<float> far(1024 * 1024, 1.0f);
+  for (GLenum face = 0; face < 6; ++face)
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT24, 1024, 1024, 0, GL_DEPTH_COMPONENT,
+                 GL_FLOAT, far.data());
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  scene.panel.placed = moved(2.5f, 0, 0);
+  scene.passes();
+  EXPECT_EQ(scene.cubes[0].lastPass, ShadowMap::Pass::Whole);
+  const glm::vec3 texel = toNdc(scene.cubes[0].shadowMatrices[4], glm::vec3(0, 100, 5)) * 0.5f + 0.5f;
+  EXPECT_NEAR(depthAt(GL_TEXTURE_CUBE_MAP, scene.cubes[0].depthTexture, GL_TEXTURE_CUBE_MAP_POSITIVE_Z,
+                      static_cast<int>(texel.x * 1024), static_cast<int>(texel.y * 1024)),
+              10.0f / 50.0f, 1e-3f)
+      << "the wall, where the panel was";
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}

@@ -135,7 +135,7 @@ TEST_F(SaveUnderGl, RestoreBringsBackExactlyTheSavedBlocksOfTheRightFace) {
   fillLayer(GL_TEXTURE_CUBE_MAP, map.depthTexture, GL_TEXTURE_CUBE_MAP_NEGATIVE_X, size, 0.8f);
   const std::vector<float> overZ =
       readLayer(GL_TEXTURE_CUBE_MAP, map.depthTexture, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, size);
-  under.restore(map.depthTexture, GL_TEXTURE_CUBE_MAP);
+  EXPECT_TRUE(under.restore(map.depthTexture, GL_TEXTURE_CUBE_MAP));
   EXPECT_EQ(under.keptBlocks(), 0u) << "a restore uses the blocks up";
   ASSERT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 
@@ -172,4 +172,42 @@ TEST_F(SaveUnderGl, BlocksBeyondTheStoreAreRefusedAndNothingIsKept) {
   EXPECT_EQ(under.keptBlocks(), 0u) << "not even the earlier block";
   EXPECT_TRUE(under.save(map.depthTexture, GL_TEXTURE_2D, {face, face})) << "two fill it exactly";
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// glCopyImageSubData copies only between images of one format, and an unsized format lets the
+// driver pick: the maps and the store ask for the same sized one.
+TEST_F(SaveUnderGl, MapsAreMadeInOneSizedFloatDepthFormat) {
+  ShadowMap sun, cube;
+  sun.setUp2D();
+  cube.setUpCube();
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, sun.depthTexture);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  EXPECT_EQ(format, GL_DEPTH_COMPONENT32F) << "sun";
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, cube.depthTexture);
+  for (GLenum face = 0; face < 6; ++face) {
+    glGetTexLevelParameteriv(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    EXPECT_EQ(format, GL_DEPTH_COMPONENT32F) << "cube face " << face;
+  }
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+}
+
+TEST_F(SaveUnderGl, ACopyTheDriverRefusesKeepsNothing) {
+  ShadowMap map;
+  map.setUp2D();
+  SaveUnder under;
+  ASSERT_TRUE(under.save(map.depthTexture, GL_TEXTURE_2D, {{0, 0, 0, 10, 10}}));
+  // A map in another depth format: the copies into the store fail.
+  GLuint other = 0;
+  glGenTextures(1, &other);
+  glBindTexture(GL_TEXTURE_2D, other);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT16, 64, 64, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  EXPECT_FALSE(under.save(other, GL_TEXTURE_2D, {{0, 0, 0, 10, 10}}));
+  EXPECT_EQ(under.keptBlocks(), 0u);
+  ASSERT_TRUE(under.save(map.depthTexture, GL_TEXTURE_2D, {{0, 0, 0, 10, 10}}));
+  EXPECT_FALSE(under.restore(other, GL_TEXTURE_2D)) << "nor may a failed restore pass for done";
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR)) << "the failure is handled, not left behind";
+  glDeleteTextures(1, &other);
 }
