@@ -12,6 +12,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "render/file_read.h"
+
 namespace {
 
 using Field = std::variant<int Settings::*, float Settings::*, bool Settings::*, std::string Settings::*>;
@@ -109,7 +111,8 @@ void readRow(const INIReader& reader, const SettingRow& row, Settings& s) {
 Settings loadSettings(const std::string& path) {
   Settings s;
   INIReader reader(path);
-  if (reader.ParseError() < 0) {
+  // The parser reads a folder as an empty file; it is as unusable as a missing one.
+  if (reader.ParseError() < 0 || !fileReadable(path)) {
     std::cout << "ERROR: Failed to load '" << path << "'. Using default values instead." << std::endl;
     return s;
   }

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "render/draw_culling.h"
+#include "render/file_read.h"
 #include "render/shader.h"
 #include "render/texture.h"
 
@@ -80,6 +81,11 @@ Model::~Model() {
 }
 
 void Model::loadModel(const std::string& path) {
+  // The importer takes a folder for an empty model without a word: refuse it as a missing file.
+  if (!fileReadable(path)) {
+    std::cout << "ERROR::ASSIMP::Unable to open file \"" << path << "\"." << std::endl;
+    return;
+  }
   Assimp::Importer importer;
   const aiScene* scene = importer.ReadFile(path, kModelImportFlags);
   if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {

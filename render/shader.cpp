@@ -1,13 +1,11 @@
 #include "render/shader.h"
 
-#include <fstream>
 #include <glm/gtc/type_ptr.hpp>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <vector>
 
 #include "app/fatal.h"
+#include "render/file_read.h"
 
 const char* const kShaderDirectory = "assets/shader/";
 
@@ -35,9 +33,7 @@ bool Shader::compileStage(GLenum stageType, GLuint& shader, const std::string& f
     source = fileOrSource;
   } else {
     const std::string path = kShaderDirectory + fileOrSource;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) exitWithMessage("Couldn't open shader file: " + path);
-    source.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!readWholeFile(path, source)) exitWithMessage("Couldn't open shader file: " + path);
   }
 
   shader = glCreateShader(stageType);
@@ -143,15 +139,7 @@ MyShader::MyShader(std::string vertex, std::string fragment, std::string geometr
 namespace {
 
 // Reads a whole stage file; false when it cannot be opened or read.
-bool readStage(const std::string& name, std::string& out) {
-  std::ifstream file(kShaderDirectory + name, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) return false;
-  out = text.str();
-  return true;
-}
+bool readStage(const std::string& name, std::string& out) { return readWholeFile(kShaderDirectory + name, out); }
 
 GLuint compileUnchecked(GLenum stageType, const std::string& source) {
   GLuint shader = glCreateShader(stageType);

@@ -6,10 +6,12 @@
 #include <assimp/Importer.hpp>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "app/settings.h"
 #include "render/model.h"
 #include "render/texture.h"
 
@@ -191,4 +193,25 @@ TEST(BadModel, ConversionDropsBrokenFacesAndRepairsUnusableNormals) {
   EXPECT_NEAR(glm::distance(mesh.vertices[1].normal, glm::vec3(0, 0, 1)), 0.0f, 1e-6f) << "zero normal repaired";
   EXPECT_TRUE(std::isfinite(mesh.vertices[2].normal.x)) << "NaN normal repaired";
   expectDrawable(mesh);
+}
+
+// A folder where a file should be opens for reading on Linux, and every read of it then fails
+// (EISDIR): each reader must refuse it as it refuses a missing file, without throwing.
+TEST(BadPath, AFolderInPlaceOfAFileIsRefusedByEveryReader) {
+  const std::string folder = ::testing::TempDir() + "a-folder.dds";
+  std::filesystem::create_directories(folder);
+
+  EXPECT_EQ(loadDds(folder.c_str()).pixels, nullptr);
+  EXPECT_FALSE(decodeImageFile(folder).pixels);
+
+  ::testing::internal::CaptureStdout();
+  const Settings settings = loadSettings(folder);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "ERROR: Failed to load '" + folder + "'. Using default values instead.\n");
+  EXPECT_EQ(settings.width, 800);
+
+  ::testing::internal::CaptureStdout();
+  const Model model(folder.c_str(), glm::mat4(1.0f), nullptr);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind("ERROR::ASSIMP::", 0), 0u);
+  EXPECT_TRUE(model.meshes.empty());
 }

@@ -136,6 +136,39 @@ case "$case_name" in
     expect_line "ERROR: Failed to load 'assets/settings.ini'. Using default values instead."
     grep -q "Couldn't open shader file: assets/shader/texture.vert" "$work/out.txt" || fail "no shader message"
     ;;
+  shader_stage_directory)
+    # A stage path that opens but cannot be read: the shader reader's own message and exit 1.
+    rm "$work/assets/shader/texture.vert" && mkdir "$work/assets/shader/texture.vert"
+    (cd "$work" && timeout 60 "$build/kellvane" </dev/null >"$work/out.txt" 2>&1)
+    code=$?
+    [ $code = 1 ] || fail "exit code $code, expected 1"
+    expect_line "Couldn't open shader file: assets/shader/texture.vert"
+    ;;
+  depth_stage_directory)
+    # The depth programs' reader reports an unreadable stage and the game plays on without them.
+    rm "$work/assets/shader/depthShader.frag" && mkdir "$work/assets/shader/depthShader.frag"
+    printf '[window]\ntitle=Depth\n' >"$settings"
+    play
+    expect_line "ERROR:: Shader konnte nicht geladen werden"
+    ;;
+  asset_directories)
+    # A DDS, a PNG, a model and a sky face that are folders: each reader's own refusal.
+    printf '[window]\ntitle=Folders\n' >"$settings"
+    for f in textures/wood_texture.dds textures/particle.png objects/Skull/SkullV.obj textures/cubemap3/negy.dds; do
+      rm "$work/assets/$f" && mkdir "$work/assets/$f"
+    done
+    play
+    expect_line "Texture failed to load at path: particle.png"
+    expect_line "ERROR::Skybox Textur konnte nicht geladen werden: "
+    expect_line "assets/textures/cubemap3/negy.dds"
+    grep -q '^ERROR::ASSIMP::' "$work/out.txt" || fail "no model import message"
+    ;;
+  settings_directory)
+    # Told like a missing file, and the game starts on the defaults.
+    mkdir "$settings"
+    play
+    expect_line "ERROR: Failed to load 'assets/settings.ini'. Using default values instead."
+    ;;
   *)
     fail "unknown case"
     ;;
