@@ -27,6 +27,7 @@ Game::~Game() = default;
 
 int Game::fail(const std::string& message, bool glfwInitialised) {
   if (glfwInitialised) glfwTerminate();
+  window = nullptr;  // gone with the window library
   std::cout << "ERROR: " << message << std::endl;
   waitForKeyIfInteractive();
   return 1;
@@ -71,6 +72,7 @@ int Game::startUp(const std::string& settingsPath) {
 
   // 6-7. Framework, input.
   if (!initFramework()) return fail("Failed to init framework", true);
+  contextReady = true;
   installInputCallbacks(window);
 
   // 8. GL state.
@@ -226,13 +228,17 @@ void Game::drawPasses(bool updateParticles) {
 }
 
 void Game::shutDown() {
-  for (int k = 4; k >= 0; --k) particles[k].reset();
-  for (ShadowMap& map : cubeShadows) map.release();
-  sunShadow.release();
-  camera.reset();
-  sky.reset();
-  resources.release();
-  shutdownFramework();
+  // After a failed start-up nothing was made, and the loader may never have run.
+  if (contextReady) {
+    for (int k = 4; k >= 0; --k) particles[k].reset();
+    for (ShadowMap& map : cubeShadows) map.release();
+    sunShadow.release();
+    camera.reset();
+    sky.reset();
+    resources.release();
+    shutdownFramework();
+    contextReady = false;
+  }
   glfwTerminate();
   window = nullptr;
 }

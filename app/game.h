@@ -65,6 +65,7 @@ class Game {
   std::array<std::shared_ptr<ParticleSystem>, 5> particles;
 
  private:
+  bool contextReady = false;  // from a loaded GL and framework until shutDown releases them
   int fail(const std::string& message, bool glfwInitialised);
   void makeScene();
 };
