@@ -230,6 +230,9 @@ void Game::drawPasses(bool updateParticles) {
 void Game::shutDown() {
   // After a failed start-up nothing was made, and the loader may never have run.
   if (contextReady) {
+    // The level outlives the context (it is process-wide): it lets go of its meshes, models,
+    // materials and programs now, and keeps its bodies and run state.
+    level.releaseRenderHandles();
     for (int k = 4; k >= 0; --k) particles[k].reset();
     for (ShadowMap& map : cubeShadows) map.release();
     sunShadow.release();

@@ -1,5 +1,6 @@
 #include "game/level.h"
 
+#include <algorithm>
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "physics/physics_world.h"
@@ -231,4 +232,21 @@ void Level::addSection(int z, int window) {
   sections.z.push_back(z);
   sections.windows.push_back(window);
   ++sections.count;
+}
+
+void Level::releaseRenderHandles() {
+  auto clear = [](auto& handles) { std::fill(handles.begin(), handles.end(), nullptr); };
+  for (ObjectList* list : {&solids, &looseBoxes, &backdrops}) clear(list->geometries);
+  for (SheetList* list : {&waterSheets, &flowSheets}) {
+    clear(list->geometries);
+    clear(list->shaders);
+  }
+  clear(torches.geometries);
+  boulder.geometry.reset();
+  gate.geometry.reset();
+  for (ModelList* list : {&skulls, &diamonds}) {
+    clear(list->models);
+    clear(list->materials);
+    clear(list->shaders);
+  }
 }

@@ -123,6 +123,10 @@ class Level {
   // torch list changes nothing.
   void selectLightWindow(int first);
 
+  // Lets go of every mesh, model, material and program (the lists keep their lengths, with null
+  // entries), keeping the bodies and the run state: for a level that outlives the GL context.
+  void releaseRenderHandles();
+
   // Scene pass in the fixed order, ending with the end screen; and the shadow casters.
   void draw();
   void drawDepth(const std::shared_ptr<MyShader>& depthProgram);

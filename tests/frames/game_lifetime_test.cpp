@@ -147,6 +147,34 @@ std::string joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
+// The level lives on after the game's shutdown, as the process-wide one does until exit.
+TEST(GameLifetime, NothingCallsGlAfterTheWindowLibraryIsTerminated) {
+  lateCalls.clear();
+  {
+    PhysicsWorld world;
+    createPlayerController(world, PlayerControllerDesc{});
+    Level outliving;
+    {
+      Game game(world, outliving);
+      double now = 10.0;
+      game.clock = [&now] { return now; };
+      ASSERT_EQ(game.startUp(settingsFile()), 0);
+      now += 1.0 / 60.0;
+      game.frame();
+      game.shutDown();
+      ASSERT_TRUE(contextGone);
+      EXPECT_EQ(game.window, nullptr);
+    }
+    // The run state and the bodies stay usable without a context.
+    EXPECT_EQ(outliving.solids.count, 139);
+    EXPECT_EQ(outliving.solids.bodies.size(), 139u);
+    EXPECT_EQ(outliving.solids.bodies[0]->globalPose().position, glm::vec3(0, 120, -20));
+    outliving.update(world.playerController->getPosition(), 1.0f / 60.0f);
+  }
+  EXPECT_TRUE(lateCalls.empty()) << joined(lateCalls);
+  stopWatching();
+}
+
 TEST(GameLifetime, AFailedStartUpLeavesNoWindowAndShutDownCallsNoGl) {
   lateCalls.clear();
   PhysicsWorld world;
