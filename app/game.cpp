@@ -197,16 +197,10 @@ void Game::drawPasses(bool updateParticles) {
   lightSpaceMatrix = sunLightSpaceMatrix();
   const std::array<glm::vec3, 4> torches = {level.activeLights[1].position, level.activeLights[2].position,
                                             level.activeLights[3].position, level.activeLights[4].position};
-  ShadowCasters casters;
-  casters.all = [&](const std::shared_ptr<MyShader>& program) {
-    r.playerMesh->drawDepth(program);
-    level.drawDepth(program);
-  };
-  casters.still = [&](const std::shared_ptr<MyShader>& program) { level.drawStillDepth(program); };
-  casters.moving = [&](const std::shared_ptr<MyShader>& program) {
-    r.playerMesh->drawDepth(program);
-    level.drawMovingDepth(program);
-  };
+  ShadowCasterTable casters;
+  casters.beginList(CasterMotion::Moving);
+  casters.add(*r.playerMesh);
+  level.listShadowCasters(casters);
   renderShadowPasses(sunShadow, cubeShadows, r.depthProgram, r.cubeDepthProgram, lightSpaceMatrix, torches,
                      settings.width, settings.height, casters);
 

@@ -10,6 +10,7 @@
 class PhysicsWorld;
 class PlayerController;
 class MyShader;
+class ShadowCasterTable;
 
 // The one level object: every list of the course and the state of the run. Factories append to
 // the lists, the builder fills them once, the rules run once per frame.
@@ -127,14 +128,12 @@ class Level {
   // entries), keeping the bodies and the run state: for a level that outlives the GL context.
   void releaseRenderHandles();
 
-  // Scene pass in the fixed order, ending with the end screen; and the shadow casters.
+  // Scene pass in the fixed order, ending with the end screen.
   void draw();
-  void drawDepth(const std::shared_ptr<MyShader>& depthProgram);
-  // The same casters split by how they usually behave: the pieces and the skulls stand still; the
-  // loose boxes (knocked about by the boulder and the player), the boulder, the sinking gate and the
-  // turning diamonds may move in any frame.
-  void drawStillDepth(const std::shared_ptr<MyShader>& depthProgram);
-  void drawMovingDepth(const std::shared_ptr<MyShader>& depthProgram);
+  // Appends the level's shadow casters: the pieces and the skulls stand still; the loose boxes
+  // (knocked about by the boulder and the player), the boulder, the sinking gate and the turning
+  // diamonds may move in any frame.
+  void listShadowCasters(ShadowCasterTable& table);
 
   // Collectibles (game/collectibles.cpp).
   void pickUp(const glm::dvec3& position, float dt);

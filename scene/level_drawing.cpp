@@ -6,6 +6,7 @@
 #include "render/material.h"
 #include "render/model.h"
 #include "render/shader.h"
+#include "scene/shadow_casters.h"
 
 namespace {
 
@@ -27,21 +28,14 @@ void drawSingleTextureReusing(Geometry& geometry, unsigned int texture, unsigned
   remembered = texture;
 }
 
-void drawDepthList(const ObjectList& list, const std::shared_ptr<MyShader>& depthProgram) {
+void listCasters(ShadowCasterTable& table, const ObjectList& list) {
   for (int i = 0; i < list.count; ++i)
-    if (list.geometries[i]) list.geometries[i]->drawDepth(depthProgram);
+    if (list.geometries[i]) table.add(*list.geometries[i]);
 }
 
-void drawDepthItems(const ModelList& items, const std::shared_ptr<MyShader>& depthProgram) {
-  for (int i = 0; i < items.count; ++i) {
-    if (items.collected[i] || !items.models[i]) continue;
-    if (!drawCulling.visible(items.models[i]->bounds, items.modelMatrices[i])) {
-      ++drawCulling.skippedObjects;
-      continue;
-    }
-    depthProgram->setMat4("modelMatrix", items.modelMatrices[i]);
-    items.models[i]->drawDepth(depthProgram);
-  }
+void listCasters(ShadowCasterTable& table, const ModelList& items) {
+  for (int i = 0; i < items.count; ++i)
+    if (!items.collected[i] && items.models[i]) table.add(*items.models[i], items.modelMatrices[i]);
 }
 
 // A model outside the camera still makes its binds and uniforms (the next draw may rely on them);
@@ -123,23 +117,15 @@ void Level::draw() {
   printEndScreen();
 }
 
-void Level::drawDepth(const std::shared_ptr<MyShader>& depthProgram) {
-  drawDepthList(solids, depthProgram);
-  drawDepthList(looseBoxes, depthProgram);
-  if (boulder.geometry) boulder.geometry->drawDepth(depthProgram);
-  if (gate.geometry) gate.geometry->drawDepth(depthProgram);
-  drawDepthItems(skulls, depthProgram);
-  drawDepthItems(diamonds, depthProgram);
-}
-
-void Level::drawStillDepth(const std::shared_ptr<MyShader>& depthProgram) {
-  drawDepthList(solids, depthProgram);
-  drawDepthItems(skulls, depthProgram);
-}
-
-void Level::drawMovingDepth(const std::shared_ptr<MyShader>& depthProgram) {
-  drawDepthList(looseBoxes, depthProgram);
-  if (boulder.geometry) boulder.geometry->drawDepth(depthProgram);
-  if (gate.geometry) gate.geometry->drawDepth(depthProgram);
-  drawDepthItems(diamonds, depthProgram);
+void Level::listShadowCasters(ShadowCasterTable& table) {
+  table.beginList(CasterMotion::Still);
+  listCasters(table, solids);
+  table.beginList(CasterMotion::Moving);
+  listCasters(table, looseBoxes);
+  if (boulder.geometry) table.add(*boulder.geometry);
+  if (gate.geometry) table.add(*gate.geometry);
+  table.beginList(CasterMotion::Still);
+  listCasters(table, skulls);
+  table.beginList(CasterMotion::Moving);
+  listCasters(table, diamonds);
 }

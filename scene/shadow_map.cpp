@@ -123,12 +123,12 @@ struct Survey {
 };
 
 // Runs the casters' draws without drawing: what of them lies inside the volume, and where.
-Survey survey(const Frustum& volume, const DrawShadowCasters& casters, const std::shared_ptr<MyShader>& program) {
+Survey survey(const Frustum& volume, const ShadowCasterTable& casters, ShadowCasterTable::Part part,
+              const std::shared_ptr<MyShader>& program) {
   Survey found;
-  if (!casters) return found;
   drawCulling.beginVolume(volume);
   drawCulling.beginSurvey();
-  casters(program);
+  casters.draw(program, part);
   found.signature = drawCulling.endSurvey();
   found.boxes = drawCulling.surveyedBoxes();
   drawCulling.endVolume();
@@ -157,7 +157,7 @@ std::uint64_t rasterStateKey() {
 
 }  // namespace
 
-ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const ShadowCasters& casters,
+ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const ShadowCasterTable& casters,
                                 const Frustum& volume, std::uint64_t lightKey,
                                 const std::vector<glm::mat4>& layerMatrices,
                                 const std::function<void(bool clearDepth)>& begin) {
@@ -165,11 +165,11 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
     keepsStill = false;
     underMoving.forget();
     begin(true);
-    casters.all(program);
+    casters.draw(program, ShadowCasterTable::Part::All);
     return lastPass = Pass::Whole;
   }
-  const Survey still = survey(volume, casters.still, program);
-  const Survey moving = survey(volume, casters.moving, program);
+  const Survey still = survey(volume, casters, ShadowCasterTable::Part::Still, program);
+  const Survey moving = survey(volume, casters, ShadowCasterTable::Part::Moving, program);
   const std::uint64_t stillNow = mixed(mixed(still.signature, lightKey), rasterStateKey());
   const bool stillKept = keepsStill && stillSignature == stillNow;
   if (stillKept && movingSignature == moving.signature) return lastPass = Pass::Kept;
@@ -181,13 +181,13 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
   begin(!restored);
   if (!restored) {
     underMoving.forget();
-    casters.still(program);
+    casters.draw(program, ShadowCasterTable::Part::Still);
   }
   keepsStill =
       underMoving.save(depthTexture, textureTarget, texelsReachedBy(moving.boxes, layerMatrices, width, height));
   stillSignature = stillNow;
   movingSignature = moving.signature;
-  if (casters.moving) casters.moving(program);
+  casters.draw(program, ShadowCasterTable::Part::Moving);
   return lastPass = restored ? Pass::AroundMoving : Pass::Whole;
 }
 
@@ -211,7 +211,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const ShadowCasters& casters) {
+                        const ShadowCasterTable& casters) {
   frameProbe.mark(FrameStage::SunShadow);
   const std::vector<glm::mat4> sunLayers{lightSpaceMatrix};
   sunMap.draw(depthProgram, casters, Frustum::fromMatrix(lightSpaceMatrix),

@@ -9,23 +9,11 @@
 #include <vector>
 
 #include "render/frustum.h"
+#include "scene/shadow_casters.h"
 #include "scene/shadow_save_under.h"
 
 class MyShader;
 class Shader;
-
-// Draws shadow casters with the given depth program.
-using DrawShadowCasters = std::function<void(const std::shared_ptr<MyShader>&)>;
-
-// One set of casters seen three ways: `all` draws them as a pass with nothing skipped does (the
-// player mesh, then Level::drawDepth); `still` and `moving` split the same set by how it usually
-// behaves, so that an optimised pass can keep what the still ones drew and redraw only around the
-// moving ones. The split is only a guess at what moves: whatever moves is found by signature.
-struct ShadowCasters {
-  DrawShadowCasters all;
-  DrawShadowCasters still;
-  DrawShadowCasters moving;  // may be empty
-};
 
 // A depth-only render target for one light: a 2D map for the sun or a cube map around a torch.
 // The map owns its framebuffer and texture and deletes them when destroyed, so it has to go
@@ -68,7 +56,7 @@ class ShadowMap {
   // the moving ones. `layerMatrices` are the map's projection x view, one per layer; `begin`
   // binds the map for drawing, clearing it when asked to. A change of wireframe, face culling or
   // depth test since the last pass counts as a change of every still caster.
-  Pass draw(const std::shared_ptr<MyShader>& program, const ShadowCasters& casters, const Frustum& volume,
+  Pass draw(const std::shared_ptr<MyShader>& program, const ShadowCasterTable& casters, const Frustum& volume,
             std::uint64_t lightKey, const std::vector<glm::mat4>& layerMatrices,
             const std::function<void(bool clearDepth)>& begin);
 
@@ -115,7 +103,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const ShadowCasters& casters);
+                        const ShadowCasterTable& casters);
 
 // The scene pass's shadow inputs on "materialShader": makes it current, sets "lightSpaceMatrix",
 // "lightPos", "pointLightPos", "pointLightFarPlane", and binds the sun map on unit 2 and the cube

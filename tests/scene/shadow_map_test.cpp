@@ -162,15 +162,14 @@ TEST_F(ShadowMaps, CubePassesFollowTheTorchesAndStoreDistanceOverFarPlane) {
   std::vector<GLuint> programs;
   std::vector<GLint> targets;
   glEnable(GL_DEPTH_TEST);
-  const DrawShadowCasters wallCaster = [&](const std::shared_ptr<MyShader>& program) {
-    if (drawCulling.isSurveying()) return;  // a caster that never asks to be culled
-    programs.push_back(program->handle);
-    targets.push_back(integer(GL_FRAMEBUFFER_BINDING));
-    program->setMat4("modelMatrix", glm::mat4(1.0f));
-    mesh.draw();
-  };
-  renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64,
-                     ShadowCasters{wallCaster, wallCaster, {}});
+  ShadowCasterTable casters;
+  casters.add(boundingSphereOf(wall.data(), wall.size()), glm::mat4(1.0f),
+              [&](const std::shared_ptr<MyShader>& program) {
+                programs.push_back(program->handle);
+                targets.push_back(integer(GL_FRAMEBUFFER_BINDING));
+                mesh.draw();
+              });
+  renderShadowPasses(sun, cubes, depthProgram, cubeProgram, sunLightSpaceMatrix(), torches, 64, 64, casters);
   glDisable(GL_DEPTH_TEST);
 
   ASSERT_EQ(programs.size(), 5u);
@@ -199,15 +198,15 @@ std::vector<glm::vec3> twoSided(std::vector<glm::vec3> front) {
   return front;
 }
 
-// One caster that asks to be culled like the level's objects do, and counts what it draws.
+// One caster, placed where the test puts it, that counts how often its triangles are drawn.
 struct CountedCaster {
   explicit CountedCaster(const std::vector<glm::vec3>& positions)
       : mesh(positions), bounds(boundingSphereOf(positions.data(), positions.size())) {}
-  void draw(const std::shared_ptr<MyShader>& program) {
-    if (!drawCulling.visible(bounds, placed)) return;
-    ++draws;
-    program->setMat4("modelMatrix", placed);
-    mesh.draw();
+  void listIn(ShadowCasterTable& table) {
+    table.add(bounds, placed, [this](const std::shared_ptr<MyShader>&) {
+      ++draws;
+      mesh.draw();
+    });
   }
   TriangleMesh mesh;
   BoundingSphere bounds;
@@ -222,13 +221,13 @@ struct CasterScene {
     sun.setUp2D();
     for (ShadowMap& cube : cubes) cube.setUpCube();
   }
-  ShadowCasters casters() {
-    return {[this](const std::shared_ptr<MyShader>& p) {
-              wall.draw(p);
-              panel.draw(p);
-            },
-            [this](const std::shared_ptr<MyShader>& p) { wall.draw(p); },
-            [this](const std::shared_ptr<MyShader>& p) { panel.draw(p); }};
+  ShadowCasterTable casters() {
+    ShadowCasterTable table;
+    table.beginList(CasterMotion::Still);
+    wall.listIn(table);
+    table.beginList(CasterMotion::Moving);
+    panel.listIn(table);
+    return table;
   }
   void passes(std::array<ShadowMap, 4>& into, ShadowMap& sunInto) {
     wall.draws = panel.draws = 0;
@@ -363,16 +362,12 @@ TEST_F(ShadowMaps, WireframeAndFaceCullingChangesRedrawWhatTheMapsKept) {
   referenceSun.setUp2D();
   std::array<ShadowMap, 4> referenceCubes;
   for (ShadowMap& cube : referenceCubes) cube.setUpCube();
-  const ShadowCasters casters{[&](const std::shared_ptr<MyShader>& p) {
-                                wall.draw(p);
-                                otherWall.draw(p);
-                                scene.panel.draw(p);
-                              },
-                              [&](const std::shared_ptr<MyShader>& p) {
-                                wall.draw(p);
-                                otherWall.draw(p);
-                              },
-                              [&](const std::shared_ptr<MyShader>& p) { scene.panel.draw(p); }};
+  ShadowCasterTable casters;
+  casters.beginList(CasterMotion::Still);
+  wall.listIn(casters);
+  otherWall.listIn(casters);
+  casters.beginList(CasterMotion::Moving);
+  scene.panel.listIn(casters);
   auto passes = [&](ShadowMap& sun, std::array<ShadowMap, 4>& cubes) {
     glEnable(GL_DEPTH_TEST);
     renderShadowPasses(sun, cubes, scene.depthProgram, scene.cubeProgram, sunLightSpaceMatrix(), scene.torches, 64, 64,
