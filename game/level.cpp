@@ -7,6 +7,7 @@
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/texture.h"
+#include "scene/water_swell.h"
 
 namespace {
 
@@ -120,6 +121,7 @@ void Level::addWaterSheet(const glm::vec3& position, int width, int depth, int t
   if (makeMeshes) {
     GeometryData grid = createGridGeometry(static_cast<float>(width), static_cast<float>(depth));
     waterSheets.geometries.push_back(std::make_shared<Geometry>(translation(position), grid, material));
+    waterSheets.geometries.back()->bounds = liftedBounds(waterSheets.geometries.back()->bounds, kWaterLargestLift);
   } else {
     waterSheets.geometries.push_back(nullptr);
   }
@@ -135,6 +137,7 @@ void Level::addFlowSheet(const glm::vec3& position, int width, int depth, const 
   if (makeMeshes) {
     GeometryData grid = createGridGeometry(static_cast<float>(width), static_cast<float>(depth));
     flowSheets.geometries.push_back(std::make_shared<Geometry>(translation(position), grid, material));
+    flowSheets.geometries.back()->bounds = liftedBounds(flowSheets.geometries.back()->bounds, kWaterLargestLift);
   } else {
     flowSheets.geometries.push_back(nullptr);
   }

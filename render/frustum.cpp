@@ -23,6 +23,14 @@ BoundingSphere boundingSphereOf(const glm::vec3* points, std::size_t count, std:
   return sphere;
 }
 
+BoundingSphere liftedBounds(const BoundingSphere& flat, float lift) {
+  if (flat.radius < 0.0f) return flat;  // nothing to bound
+  BoundingSphere lifted = flat;
+  lifted.halfSize.y += lift;
+  lifted.radius += lift;
+  return lifted;
+}
+
 BoundingSphere transformSphere(const BoundingSphere& local, const glm::mat4& modelMatrix) {
   BoundingSphere world;
   world.centre = glm::vec3(modelMatrix * glm::vec4(local.centre, 1.0f));

@@ -19,6 +19,9 @@ std::array<glm::vec3, 8> worldBoxCorners(const BoundingSphere& local, const glm:
 // Centre of the points' box and the largest distance from it: not the tightest sphere, but made
 // in one pass and never too small.
 BoundingSphere boundingSphereOf(const glm::vec3* points, std::size_t count, std::size_t stride = sizeof(glm::vec3));
+// The bounds of a mesh whose vertices a shader moves along its own y by up to `lift` either way:
+// the box grows by it along y, the sphere by as much (a moved vertex is at most that much farther).
+BoundingSphere liftedBounds(const BoundingSphere& flat, float lift);
 // The sphere after modelMatrix; a scaled or sheared matrix widens it by its largest axis.
 BoundingSphere transformSphere(const BoundingSphere& local, const glm::mat4& modelMatrix);
 
