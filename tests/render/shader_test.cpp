@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "support/gl_context.h"
 
@@ -24,6 +26,32 @@ std::string stageFile(const std::string& name, const std::string& text) {
   return "test-stages/" + name;
 }
 
+// Counts the driver's uniform location queries while it lives: the loader's entry point is
+// swapped for one that counts and passes the call on.
+class UniformQueryCounter {
+ public:
+  UniformQueryCounter() : real(__glewGetUniformLocation) {
+    active = this;
+    __glewGetUniformLocation = &counting;
+  }
+  ~UniformQueryCounter() {
+    __glewGetUniformLocation = real;
+    active = nullptr;
+  }
+  UniformQueryCounter(const UniformQueryCounter&) = delete;
+  UniformQueryCounter& operator=(const UniformQueryCounter&) = delete;
+  std::vector<std::string> names;  // in the order they were asked for
+
+ private:
+  static GLint GLAPIENTRY counting(GLuint program, const GLchar* name) {
+    active->names.emplace_back(name);
+    return active->real(program, name);
+  }
+  static UniformQueryCounter* active;
+  PFNGLGETUNIFORMLOCATIONPROC real;
+};
+UniformQueryCounter* UniformQueryCounter::active = nullptr;
+
 }  // namespace
 
 class ShaderProgram : public GlContextTest {};
@@ -31,15 +59,22 @@ class ShaderProgram : public GlContextTest {};
 TEST_F(ShaderProgram, UniformCacheAsksTheDriverOncePerName) {
   Shader shader(stageFile("cache.vert", kVertex), stageFile("cache.frag", kFragment));
   glUseProgram(shader.handle);
+  UniformQueryCounter queries;
   EXPECT_GE(shader.getUniformLocation("tint"), 0);
   EXPECT_EQ(shader.getUniformLocation("missing"), -1);
   EXPECT_EQ(shader.getUniformLocation("missing"), -1);
-  EXPECT_EQ(shader.uniformLocations.size(), 2u) << "a miss is cached too";
   shader.setUniform("missing", 1.0f);  // skipped, no GL error
   shader.setUniform("tint", glm::vec3(0.25f, 0.5f, 1.0f));
+  const GLint tintLocation = shader.getUniformLocation("tint");
+  EXPECT_EQ(queries.names, (std::vector<std::string>{"tint", "missing"})) << "a miss is cached too";
   GLfloat tint[3] = {};
-  glGetUniformfv(shader.handle, shader.getUniformLocation("tint"), tint);
+  glGetUniformfv(shader.handle, tintLocation, tint);
   EXPECT_FLOAT_EQ(tint[1], 0.5f);
+
+  Shader other(stageFile("cache.vert", kVertex), stageFile("cache.frag", kFragment));
+  EXPECT_GE(other.getUniformLocation("tint"), 0);
+  EXPECT_EQ(queries.names.size(), 3u) << "each program keeps its own cache";
+  glUseProgram(0);
 }
 
 TEST_F(ShaderProgram, DestroyingLeavesNoProgramCurrent) {
