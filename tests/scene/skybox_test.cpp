@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <glm/gtc/matrix_transform.hpp>
+#include <string>
+#include <utility>
 
 #include "app/camera.h"
 #include "render/shader.h"
@@ -12,16 +17,40 @@
 namespace {
 
 const char* const kFaces[6] = {"posx.dds", "negx.dds", "posy.dds", "negy.dds", "posz.dds", "negz.dds"};
+// A colour of its own for each face (5-6-5 bits) and what it reads back as (8 bits a channel).
+const std::uint16_t kFaceColours[6] = {0xF800, 0x07E0, 0x001F, 0xFFE0, 0x07FF, 0xF81F};
+const std::array<unsigned char, 3> kFacePixels[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
+                                                     {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+const glm::vec3 kDirections[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
 
-// A face folder of its own under the build folder, all faces blue but the one left out.
+// A face folder of its own under the build folder, each face its own colour, one left out.
 std::string skyFolder(const std::string& name, int missing) {
   const std::string folder = "test-sky/" + name + "/";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   for (int i = 0; i < 6; ++i) {
-    if (i != missing) writeSolidDds(folder + kFaces[i], 0x001F);
+    if (i != missing) writeSolidDds(folder + kFaces[i], kFaceColours[i]);
   }
   return folder;
+}
+
+// A camera at `eye` looking along one axis with a 60 degree view: it sees only that face.
+Camera lookingAlong(const glm::vec3& eye, const glm::vec3& direction) {
+  Camera camera;
+  const glm::vec3 up = direction.y != 0.0f ? glm::vec3(0, 0, 1) : glm::vec3(0, 1, 0);
+  camera.view = glm::lookAt(eye, eye + direction, up);
+  camera.projection = glm::perspective(glm::radians(60.0f), 1.0f, 0.1f, 100.0f);
+  return camera;
+}
+
+bool sameColour(const std::array<unsigned char, 4>& pixel, const std::array<unsigned char, 3>& expected) {
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(int(pixel[c]) - int(expected[c])) > 8) return false;
+  return true;
+}
+
+std::string colourText(const std::array<unsigned char, 4>& p) {
+  return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
 }
 
 }  // namespace
@@ -43,6 +72,32 @@ TEST_F(SkyBox, MissingFaceIsReportedOnTwoLinesAndTheOtherFiveLoad) {
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
 }
 
+// With back faces culled, as in the game: each face must be wound to face the camera inside
+// the cube, and must show the file of its own direction.
+TEST_F(SkyBox, EachDirectionShowsItsOwnFaceWithBackFacesCulled) {
+  Skybox sky(skyFolder("faces", -1));
+  Shader skyProgram("skyboxShader.vert", "skyboxShader.frag");
+  OffscreenTarget target(32, 32);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  glFrontFace(GL_CCW);
+  glClearColor(0, 0, 0, 1);
+  for (int face = 0; face < 6; ++face) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    sky.drawWithProgram(skyProgram, lookingAlong(glm::vec3(40, -7, 300), kDirections[face]));
+    // Both triangles of the face: the left and the right of the picture lie on either side of
+    // its diagonal, whichever way that runs.
+    for (const auto& [x, y] : {std::pair<int, int>{4, 16}, {28, 16}, {16, 4}, {16, 28}}) {
+      const auto pixel = target.pixel(x, y);
+      EXPECT_TRUE(sameColour(pixel, kFacePixels[face]))
+          << "looking along " << kFaces[face] << ", pixel " << x << "," << y << " is " << colourText(pixel);
+    }
+  }
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_DEPTH_TEST);
+}
+
 TEST_F(SkyBox, SkyFillsOnlyWhereNothingWasDrawnAndDepthTestIsLessAgain) {
   Skybox sky(skyFolder("draw", -1));
   Shader skyProgram("skyboxShader.vert", "skyboxShader.frag");
@@ -51,6 +106,7 @@ TEST_F(SkyBox, SkyFillsOnlyWhereNothingWasDrawnAndDepthTestIsLessAgain) {
       "#version 430 core\nout vec4 color;\nvoid main() { color = vec4(1, 0, 0, 1); }", true);
   OffscreenTarget target(32, 32);
   glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);  // the game's state: back faces culled
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   TriangleMesh leftHalf(rectangle(-1, 0, -1, 1, 0.5f));
@@ -66,6 +122,7 @@ TEST_F(SkyBox, SkyFillsOnlyWhereNothingWasDrawnAndDepthTestIsLessAgain) {
   glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
   glGetIntegerv(GL_CURRENT_PROGRAM, &current);
   glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
   EXPECT_EQ(depthFunc, GL_LESS);
   EXPECT_EQ(current, 0);
 
@@ -73,6 +130,5 @@ TEST_F(SkyBox, SkyFillsOnlyWhereNothingWasDrawnAndDepthTestIsLessAgain) {
   const auto open = target.pixel(24, 16);
   EXPECT_EQ(drawn[0], 255) << "the sky must not cover what the level drew";
   EXPECT_EQ(drawn[2], 0);
-  EXPECT_GT(open[2], 200) << "the sky fills the rest";
-  EXPECT_EQ(open[0], 0);
+  EXPECT_TRUE(sameColour(open, kFacePixels[4])) << "the sky ahead (+z) fills the rest, not " << colourText(open);
 }
