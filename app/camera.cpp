@@ -20,6 +20,38 @@ constexpr float kFullTurn = 360.0f;    // the orbit angle wraps here, although i
 
 }  // namespace
 
+namespace {
+
+bool finite(const glm::vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+bool finite(const glm::mat4& m) {
+  for (int c = 0; c < 4; ++c)
+    if (!finite(glm::vec3(m[c])) || !std::isfinite(m[c][3])) return false;
+  return true;
+}
+
+}  // namespace
+
+bool Camera::stateFinite() const {
+  return finite(position) && finite(target) && finite(front) && finite(right) && finite(up) && finite(view) &&
+         finite(followOffset) && std::isfinite(smoothedHeight) && std::isfinite(yaw) && std::isfinite(pitch) &&
+         std::isfinite(orbitAngle);
+}
+
+// A frame whose input is not finite (or so large that the step overflows) would leave NaN in the
+// smoothed height, the angles or the position for good: such a frame changes nothing.
+void Camera::updateFree(const glm::vec3& player, float cursorX, float cursorY, const glm::vec3& axes, float deltaTime) {
+  const Camera before = *this;
+  freeStep(player, cursorX, cursorY, axes, deltaTime);
+  if (!stateFinite()) *this = before;
+}
+
+void Camera::updateFollow(const glm::vec3& player, float cursorX, float cursorY, float scroll, float deltaTime) {
+  const Camera before = *this;
+  followStep(player, cursorX, cursorY, scroll, deltaTime);
+  if (!stateFinite()) *this = before;
+}
+
 Camera::Camera(float fov) {
   front = target - position;
   right = glm::normalize(glm::cross(worldUp, front));
@@ -43,7 +75,7 @@ void Camera::mouseLook(float cursorX, float cursorY, float sensitivity) {
                                    std::sin(yawRadians) * std::cos(pitchRadians)));
 }
 
-void Camera::updateFree(const glm::vec3& player, float cursorX, float cursorY, const glm::vec3& axes, float deltaTime) {
+void Camera::freeStep(const glm::vec3& player, float cursorX, float cursorY, const glm::vec3& axes, float deltaTime) {
   if (firstMouse) {
     // Start where the follow camera would be, with no jump of the view on the first frame.
     position = player + followOffset;
@@ -63,7 +95,7 @@ void Camera::updateFree(const glm::vec3& player, float cursorX, float cursorY, c
   view = glm::lookAt(position, position + front, up);
 }
 
-void Camera::updateFollow(const glm::vec3& player, float cursorX, float cursorY, float scroll, float deltaTime) {
+void Camera::followStep(const glm::vec3& player, float cursorX, float cursorY, float scroll, float deltaTime) {
   target.x = player.x;
   target.z = player.z;
   smoothedHeight -= (smoothedHeight - player.y) * deltaTime * kHeightFollow;

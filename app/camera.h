@@ -35,6 +35,9 @@ class Camera {
   float orbitRadius = 30.0f;
 
  private:
+  void freeStep(const glm::vec3& player, float cursorX, float cursorY, const glm::vec3& axes, float deltaTime);
+  void followStep(const glm::vec3& player, float cursorX, float cursorY, float scrollHeight, float deltaTime);
+  bool stateFinite() const;
   // Turns by the cursor's motion since the last call, sensitivity in degrees per pixel.
   void mouseLook(float cursorX, float cursorY, float sensitivity);
 };

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <limits>
 
 #include "game/level.h"
@@ -22,9 +23,31 @@ void stop(RigidBody* body) {
   body->setAngularVelocity(glm::vec3(0.0f));
 }
 
+template <typename Vec>
+bool finite(const Vec& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// A missing body counts as sound.
+bool bodyFinite(const RigidBody* body) {
+  return !body ||
+         (finite(body->globalPose().position) && finite(body->linearVelocity()) && finite(body->angularVelocity()));
+}
+
 }  // namespace
 
 void Level::update(const glm::dvec3& position, float dt) {
+  // 0. A position, frame length or velocity that is not finite would stick in the clock and the
+  // lights, and fails every comparison below (no capture, no fall): restart at once, as after a
+  // fall, and let the frame count for nothing.
+  const bool playerFinite = !world || std::isfinite(world->verticalVelocity);
+  if (!finite(position) || !std::isfinite(dt) || !playerFinite || !bodyFinite(boulder.body) || !bodyFinite(gate.body)) {
+    if (!playerFinite) world->verticalVelocity = 0.0f;
+    reset();
+    syncTransforms();
+    return;
+  }
+
   const double x = position.x, y = position.y, z = position.z;
 
   // 1. The chase rules; debug mode replaces them by a faster flight.

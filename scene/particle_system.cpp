@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <glm/gtc/matrix_transform.hpp>
+#include <limits>
 #include <string>
 
 #include "app/camera.h"
@@ -147,6 +148,9 @@ void ParticleSystem::reorder(const glm::vec3& position) {
   std::array<int, kCapacity> order;
   for (int i = 0; i < kCapacity; ++i) {
     keys[i] = lives[i] > 0.0f ? glm::distance(position, offsets[i]) : -1.0f;
+    // A NaN key (the emitter at a NaN position) compares neither way with any other, which breaks
+    // the sort's ordering: it counts as the farthest, so the live flames still come first.
+    if (std::isnan(keys[i])) keys[i] = std::numeric_limits<float>::infinity();
     order[i] = i;
   }
   std::sort(order.begin(), order.end(), [&keys](int a, int b) {
@@ -193,6 +197,9 @@ void ParticleSystem::uploadInstances() {
 }
 
 void ParticleSystem::update(const glm::vec3& position, float dt, float spread) {
+  // A NaN frame would leave NaN lives that never run out; an infinite one would spawn a minute's
+  // worth only to kill it. Either counts as a frame of no length.
+  if (!std::isfinite(dt)) dt = 0.0f;
   if (liveCount == kCapacity || stopped) {
     stopped = true;
   } else {
