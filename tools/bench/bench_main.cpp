@@ -30,6 +30,7 @@
 #include "scene/frame_probe.h"
 #include "tools/bench/draw_counter.h"
 #include "tools/bench/frame_stats.h"
+#include "tools/bench/picture_check.h"
 
 namespace {
 
@@ -139,15 +140,6 @@ class StageTimer {
   FrameRecord record;
 };
 
-std::vector<unsigned char> readBackBuffer(int width, int height) {
-  std::vector<unsigned char> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-  glFinish();
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-  return pixels;
-}
-
 struct Comparison {
   int frames = 0;
   int identical = 0;
@@ -196,16 +188,10 @@ RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int fr
     const bool compare = (i + 1) % std::max(1, frameCount / kComparisons) == 0;
     if (compare) {
       timer.atRules = [&] {
-        const std::vector<unsigned char> shown = readBackBuffer(game.settings.width, game.settings.height);
-        drawCulling.enabled = !optimised;
-        game.drawPasses(false);
-        const std::vector<unsigned char> other = readBackBuffer(game.settings.width, game.settings.height);
-        drawCulling.enabled = optimised;
+        const PictureComparison compared = compareWithTheOtherMode(game);
         ++comparison.frames;
-        long long differing = 0;
-        for (size_t b = 0; b < shown.size() && b < other.size(); ++b) differing += shown[b] != other[b] ? 1 : 0;
-        if (shown.size() == other.size() && differing == 0) ++comparison.identical;
-        comparison.differingBytes += differing;
+        if (compared.identical) ++comparison.identical;
+        comparison.differingBytes += compared.differingBytes;
       };
     }
 
