@@ -100,3 +100,28 @@ TEST_F(LightUploads, MaterialFillsFiveSlotsAndWaterWritesTimeAndZerosOfDefaultRe
   EXPECT_EQ(readVec3(program, "pointLights[4].position"), glm::vec3(0, 100, 40)) << "water sets four slots only";
   EXPECT_EQ(currentProgram(), 0);
 }
+
+// "lightShader" and "texture": the camera, the sun and one point light under "pointL"; a name the
+// program lacks is passed over and the rest still arrive.
+TEST_F(LightUploads, SingleLightGoesUnderPointLAndAMissingNameLeavesTheRest) {
+  Shader program = lightProgram("struct Lamp { vec3 color; vec3 position; };\nuniform Lamp pointL;\n",
+                                "  s += pointL.color + pointL.position;\n");
+  ASSERT_EQ(glGetUniformLocation(program.handle, "pointL.attenuation"), -1);
+  Shader other = lightProgram("", "");
+  glUseProgram(other.handle);
+  const Camera camera = testCamera();
+  const DirectionalLight sun(glm::vec3(0.3f, 0.4f, 0.5f), glm::vec3(1.0f, -1.0f, 0.0f));
+  const PointLight lamp({5, 3, 0}, {-15, 120, 10}, {1, 0.07f, 0.017f});
+  uploadSingleLight(program, camera, sun, lamp);
+
+  EXPECT_EQ(currentProgram(), 0) << "no program left current";
+  EXPECT_EQ(readVec3(program, "pointL.color"), glm::vec3(5, 3, 0));
+  EXPECT_EQ(readVec3(program, "pointL.position"), glm::vec3(-15, 120, 10));
+  EXPECT_EQ(readVec3(program, "dirL.color"), glm::vec3(0.3f, 0.4f, 0.5f));
+  EXPECT_EQ(readVec3(program, "dirL.direction"), sun.direction);
+  EXPECT_EQ(readVec3(program, "camera_world"), glm::vec3(1, 2, 3));
+  glm::mat4 viewProj(0.0f);
+  glGetUniformfv(program.handle, glGetUniformLocation(program.handle, "viewProjMatrix"), &viewProj[0][0]);
+  EXPECT_EQ(viewProj, camera.projection * camera.view);
+  EXPECT_EQ(readVec3(other, "camera_world"), glm::vec3(0.0f)) << "only the given program is written";
+}

@@ -426,3 +426,57 @@ TEST_F(ShadowMaps, AFailedRestoreRedrawsTheWholeMap) {
       << "the wall, where the panel was";
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+// The scene pass reads the sun's map on unit 2 and the torches' cube maps on units 3 to 6 (the
+// samplers' units are set once at start-up), with
+// the light's matrix, the sun's eye, the first ground light and the cube far plane.
+TEST_F(ShadowMaps, SceneShadowsAreBoundOnTheirUnitsWithTheirUniforms) {
+  // Every name bindSceneShadows sets, in use ("materialShader" itself has no "pointLightPos").
+  Shader materialProgram(
+      "#version 430 core\nlayout(location = 0) in vec3 position;\nuniform mat4 lightSpaceMatrix;\n"
+      "uniform vec3 lightPos;\nuniform vec3 pointLightPos;\nuniform float pointLightFarPlane;\n"
+      "void main() { gl_Position = lightSpaceMatrix * vec4(position + lightPos + pointLightPos, "
+      "pointLightFarPlane); }",
+      "#version 430 core\nout vec4 color;\nvoid main() { color = vec4(1); }", true);
+  ShadowMap sun;
+  sun.setUp2D();
+  std::array<ShadowMap, 4> cubes;
+  for (ShadowMap& cube : cubes) cube.setUpCube();
+  glUseProgram(0);
+  glActiveTexture(GL_TEXTURE5);
+  const glm::mat4 lightSpace = glm::translate(sunLightSpaceMatrix(), glm::vec3(1, 2, 3));
+  bindSceneShadows(materialProgram, lightSpace, sun, cubes);
+
+  EXPECT_EQ(integer(GL_CURRENT_PROGRAM), static_cast<GLint>(materialProgram.handle)) << "left current";
+  EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0) << "the level binds its textures on unit 0 next";
+  glActiveTexture(GL_TEXTURE2);
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(sun.depthTexture));
+  for (int k = 0; k < 4; ++k) {
+    glActiveTexture(GL_TEXTURE3 + static_cast<GLenum>(k));
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_CUBE_MAP), static_cast<GLint>(cubes[k].depthTexture)) << "cube " << k;
+  }
+  glActiveTexture(GL_TEXTURE0);
+  auto uniform = [&](const char* name, float* out) {
+    const GLint location = glGetUniformLocation(materialProgram.handle, name);
+    ASSERT_NE(location, -1) << name;
+    glGetUniformfv(materialProgram.handle, location, out);
+  };
+  glm::mat4 matrix(0.0f);
+  uniform("lightSpaceMatrix", &matrix[0][0]);
+  EXPECT_EQ(matrix, lightSpace);
+  glm::vec3 v(0.0f);
+  uniform("lightPos", &v.x);
+  EXPECT_EQ(v, kSunShadowEye);
+  uniform("pointLightPos", &v.x);
+  EXPECT_EQ(v, kPointShadowPosition);
+  float farPlane = 0.0f;
+  uniform("pointLightFarPlane", &farPlane);
+  EXPECT_EQ(farPlane, kCubeFarPlane);
+  for (int u = 2; u <= 6; ++u) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(u));
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glUseProgram(0);
+}
