@@ -9,14 +9,19 @@
 #include <fstream>
 #include <iostream>
 #include <utility>
+#include <vector>
 
 #include "app/camera.h"
 #include "app/game.h"
 #include "app/input.h"
 #include "app/process_objects.h"
+#include "app/resources.h"
+#include "app/settings.h"
 #include "game/level.h"
 #include "game/level_layout.h"
 #include "look_shots.h"
+#include "render/geometry.h"
+#include "render/material.h"
 #include "scene/skybox.h"
 
 namespace {
@@ -294,4 +299,58 @@ TEST_F(LookGame, OverTheWaterTheSkyShowsAboveTheCourseAndTheWaterMoves) {
     }
   EXPECT_EQ(blackened, skyPixels);
   EXPECT_EQ(otherBlackened, 0) << "only the sky comes from its cube map";
+}
+
+// Brightness scales the ambient weight of every start-up material and nothing else; at 0 no
+// surface keeps any light of its own: with every light off (and the torch heads, which glow by
+// themselves, hidden) the course is black.
+TEST_F(LookGame, AtBrightnessZeroTheMaterialsKeepNoAmbientAndAnUnlitCourseIsBlack) {
+  start("[light]\nbrightness=0\n");
+  GameResources bright;
+  Settings one = game.settings;
+  one.brightness = 1.0f;
+  bright.load(one);
+  const GameResources& dark = game.resources;
+  const std::vector<std::pair<const TextureMaterial*, const TextureMaterial*>> table = {
+      {dark.playerMaterial.get(), bright.playerMaterial.get()},
+      {dark.waterMaterial.get(), bright.waterMaterial.get()},
+      {dark.water2Material.get(), bright.water2Material.get()},
+      {dark.ground1Material.get(), bright.ground1Material.get()},
+      {dark.ground2Material.get(), bright.ground2Material.get()},
+      {dark.woodMaterial.get(), bright.woodMaterial.get()},
+      {dark.tilesMaterial.get(), bright.tilesMaterial.get()},
+      {dark.noiseMaterial.get(), bright.noiseMaterial.get()},
+      {dark.lightMaterial.get(), bright.lightMaterial.get()},
+      {dark.diamondMaterial.get(), bright.diamondMaterial.get()},
+      {dark.skullMaterial.get(), bright.skullMaterial.get()}};
+  for (size_t i = 0; i < table.size(); ++i) {
+    const auto& [at0, at1] = table[i];
+    ASSERT_TRUE(at0 && at1) << "material " << i;
+    EXPECT_EQ(at0->materialCoefficients.x, 0.0f) << "material " << i << ": ambient";
+    EXPECT_GT(at1->materialCoefficients.x, 0.0f) << "material " << i << ": ambient at brightness 1";
+    EXPECT_EQ(at0->materialCoefficients.y, at1->materialCoefficients.y) << "material " << i << ": diffuse";
+    EXPECT_EQ(at0->materialCoefficients.z, at1->materialCoefficients.z) << "material " << i << ": specular";
+    EXPECT_EQ(at0->specularAlpha, at1->specularAlpha) << "material " << i;
+  }
+  bright.release();
+
+  frame(1.0 / 60.0);
+  frame(1.0 / 3.0);
+  togglePause();
+  ASSERT_TRUE(paused);
+  setAllLightColors(game, glm::vec3(0.0f));
+  game.settings.particles = false;
+  std::vector<std::shared_ptr<Geometry>> heads(level.torches.geometries.size());
+  heads.swap(level.torches.geometries);
+  const Shot unlit = still("brightness0_unlit");
+  heads.swap(level.torches.geometries);
+  long surface = 0, lit = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      if (unlit.depthAt(x, y) >= 1.0f) continue;  // the sky
+      ++surface;
+      lit += unlit.luminance(x, y) > 1.0f;
+    }
+  ASSERT_GT(surface, kSize * kSize / 2) << "the course fills most of the start view";
+  EXPECT_EQ(lit, 0) << "pixels with light of their own, out of " << surface;
 }
