@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/diagnostics.h"
+
 namespace {
 
 // A debug-output line that reports a fault: any error type, or any rated severity. The driver's
@@ -21,14 +23,19 @@ bool reportsAFault(const std::string& line) {
 
 }  // namespace
 
-TEST(CleanRun, FaultLinesAreToldFromDriverNotifications) {
-  EXPECT_TRUE(
-      reportsAFault("OpenGL Error: GL_INVALID_ENUM in glEnable [Source = API, Type = Error, "
-                    "Severity = High, ID = 1]"));
-  EXPECT_TRUE(reportsAFault("OpenGL Error: slow path [Source = API, Type = Performance, Severity = Low, ID = 7]"));
-  EXPECT_FALSE(
-      reportsAFault("OpenGL Error: buffer placed in VRAM [Source = API, Type = Other, "
-                    "Severity = Unknown, ID = 131185]"));
+// The lines the game's own debug-output formatter writes: what the driver rates or calls an error
+// is a fault, its unrated notifications and the silenced chatter are not.
+TEST(CleanRun, FaultLinesAreToldFromDriverNotificationsAsTheGamePrintsThem) {
+  EXPECT_TRUE(reportsAFault(formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, 1, GL_DEBUG_SEVERITY_HIGH,
+                                              "GL_INVALID_ENUM in glEnable(0xffff)")));
+  EXPECT_TRUE(reportsAFault(formatDebugOutput(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_PERFORMANCE, 7,
+                                              GL_DEBUG_SEVERITY_LOW, "recompiled")));
+  EXPECT_TRUE(reportsAFault(
+      formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR, 9, GL_DEBUG_SEVERITY_MEDIUM, "")));
+  EXPECT_FALSE(reportsAFault(formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_OTHER, 131185,
+                                               GL_DEBUG_SEVERITY_NOTIFICATION, "buffer placed in VRAM")));
+  EXPECT_FALSE(reportsAFault(formatDebugOutput(GL_DEBUG_SOURCE_APPLICATION, GL_DEBUG_TYPE_MARKER, 3,
+                                               GL_DEBUG_SEVERITY_NOTIFICATION, "frame start")));
   EXPECT_FALSE(reportsAFault("Severity = High but not a debug message"));
 }
 
