@@ -4,6 +4,7 @@
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 #include <stb_image.h>
+#include <unistd.h>
 
 #include <assimp/Importer.hpp>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/noise_texture.h"
@@ -321,6 +323,86 @@ TEST(Baker, NoiseModeWritesTheStartUpNoiseTextures) {
     stbi_image_free(data);
   }
   for (int i = 1; i <= 9; ++i) EXPECT_TRUE(std::filesystem::exists(dir / ("noise" + std::to_string(i) + ".png")));
+  std::filesystem::remove_all(dir);
+}
+
+// The menu icon: one picture at every size, clear outside its rounded frame; the build's icon is
+// what the baker paints.
+TEST(Baker, IconModePaintsOnePictureAtEverySize) {
+  // A folder of this process's own: other builds' test runs may share the machine.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kellvane-icons-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  ASSERT_EQ(std::system(("tools/kellvane-assets icons " + dir.string() + " 48 256 > /dev/null").c_str()), 0);
+  struct Icon {
+    int size = 0, channels = 0;
+    std::vector<std::uint8_t> rgba;
+    // Colour times alpha, 0..255, so that clear pixels compare equal whatever their colour.
+    double premultiplied(int x, int y, int c) const {
+      const std::uint8_t* p = &rgba[4 * (static_cast<size_t>(y) * size + x)];
+      return c == 3 ? p[3] : p[c] * p[3] / 255.0;
+    }
+  };
+  auto load = [](const std::filesystem::path& path, int size) {
+    Icon icon;
+    int w = 0, h = 0;
+    unsigned char* data = stbi_load(path.string().c_str(), &w, &h, &icon.channels, 0);
+    EXPECT_NE(data, nullptr) << path;
+    if (!data) return icon;
+    EXPECT_EQ(w, size) << path;
+    EXPECT_EQ(h, size) << path;
+    EXPECT_EQ(icon.channels, 4) << path;
+    if (w == size && h == size && icon.channels == 4) {
+      icon.size = size;
+      icon.rgba.assign(data, data + static_cast<size_t>(size) * size * 4);
+    }
+    stbi_image_free(data);
+    return icon;
+  };
+  const Icon small = load(dir / "48x48/apps/kellvane.png", 48), large = load(dir / "256x256/apps/kellvane.png", 256);
+  ASSERT_TRUE(small.size && large.size);
+  for (const Icon* icon : {&small, &large}) {
+    SCOPED_TRACE(icon->size);
+    const int last = icon->size - 1;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{last, 0}, std::pair{0, last}, std::pair{last, last}})
+      EXPECT_EQ(icon->premultiplied(x, y, 3), 0) << "corner " << x << ", " << y;
+    EXPECT_EQ(icon->premultiplied(icon->size / 2, icon->size / 2, 3), 255);
+    EXPECT_EQ(icon->premultiplied(icon->size / 2, 0, 3), 0) << "the frame keeps clear of the edge";
+    EXPECT_EQ(icon->premultiplied(icon->size / 2, icon->size / 10, 3), 255) << "the frame fills the icon";
+    double sum[3] = {0, 0, 0}, sq[3] = {0, 0, 0};
+    const int n = icon->size * icon->size;
+    for (int i = 0; i < n; ++i)
+      for (int c = 0; c < 3; ++c) sum[c] += icon->premultiplied(i % icon->size, i / icon->size, c);
+    for (int i = 0; i < n; ++i)
+      for (int c = 0; c < 3; ++c)
+        sq[c] += std::pow(icon->premultiplied(i % icon->size, i / icon->size, c) - sum[c] / n, 2);
+    for (int c = 0; c < 3; ++c) EXPECT_GT(std::sqrt(sq[c] / n), 20.0) << "channel " << c << " is nearly flat";
+  }
+  // The small one is the large one scaled down: each of its pixels against the mean of the large
+  // pixels it covers.
+  double difference = 0;
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 48; ++x) {
+      for (int c = 0; c < 4; ++c) {
+        double mean = 0;
+        int count = 0;
+        for (int ly = y * 256 / 48; ly < (y + 1) * 256 / 48; ++ly)
+          for (int lx = x * 256 / 48; lx < (x + 1) * 256 / 48; ++lx, ++count) mean += large.premultiplied(lx, ly, c);
+        difference += std::fabs(small.premultiplied(x, y, c) - mean / count);
+      }
+    }
+  }
+  EXPECT_LT(difference / (48 * 48 * 4), 8.0) << "the 48 px icon is not the 256 px picture";
+  EXPECT_EQ(readFile((dir / "256x256/apps/kellvane.png").string()), readFile("icons/256x256/apps/kellvane.png"))
+      << "the build's icon differs from a fresh one";
+
+  // Sizes the build cannot mean are refused before anything is painted.
+  for (const char* sizes : {"0", "12", "2048", "48px", "-48", "''", "48 abc"}) {
+    const std::filesystem::path bad = dir / "bad";
+    EXPECT_NE(std::system(("tools/kellvane-assets icons " + bad.string() + " " + sizes + " > /dev/null").c_str()), 0)
+        << sizes;
+    EXPECT_FALSE(std::filesystem::exists(bad)) << sizes;
+  }
   std::filesystem::remove_all(dir);
 }
 

@@ -1,6 +1,8 @@
 // kellvane-assets: writes every texture and model file the game reads, from code alone.
 //   kellvane-assets DIR        bake everything under DIR (the game's "assets" folder)
 //   kellvane-assets noise DIR  write the nine start-up noise textures as PNG files to look at
+//   kellvane-assets icons DIR SIZE...  paint the menu icon as DIR/<SIZE>x<SIZE>/apps/kellvane.png
+//                              (the hicolor theme's layout, so that it installs as it is)
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -9,6 +11,7 @@
 #include "render/noise_texture.h"
 #include "tools/baker/contact_sheet.h"
 #include "tools/baker/dds_file.h"
+#include "tools/baker/icon_painter.h"
 #include "tools/baker/image.h"
 #include "tools/baker/mesh_builder.h"
 #include "tools/baker/sky_painter.h"
@@ -106,11 +109,32 @@ int writeNoise(const std::string& dir) {
   return ok ? 0 : 1;
 }
 
+int writeIcons(const std::string& dir, const std::vector<std::string>& sizeArguments) {
+  std::vector<int> sizes;
+  for (const std::string& text : sizeArguments) {
+    // Whole numbers only: a size of "48px" or "1e3" is a mistake in the build, not a picture.
+    const bool digits = !text.empty() && text.size() <= 4 && text.find_first_not_of("0123456789") == std::string::npos;
+    sizes.push_back(digits ? std::stoi(text) : 0);
+    if (sizes.back() < 16 || sizes.back() > 1024) {
+      std::cout << "kellvane-assets: icon size " << text << " is not a whole number from 16 to 1024" << std::endl;
+      return 2;
+    }
+  }
+  bool ok = true;
+  for (int size : sizes) {
+    const std::string folder = dir + "/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+    ok &= makeFolder(folder) && writePng(folder + "/kellvane.png", paintIcon(size));
+  }
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2) return bakeAll(argv[1]);
   if (argc == 3 && std::string(argv[1]) == "noise") return writeNoise(argv[2]);
-  std::cout << "usage: kellvane-assets DIR | kellvane-assets noise DIR" << std::endl;
+  if (argc >= 4 && std::string(argv[1]) == "icons") return writeIcons(argv[2], {argv + 3, argv + argc});
+  std::cout << "usage: kellvane-assets DIR | kellvane-assets noise DIR | kellvane-assets icons DIR SIZE..."
+            << std::endl;
   return 2;
 }
