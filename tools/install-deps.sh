@@ -9,6 +9,8 @@ packages=(
   libgl1-mesa-dri libglx-mesa0
   xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev
+  # cpack -G DEB reads the game's libraries with dpkg-shlibdeps and file; the menu entry is validated
+  dpkg-dev file desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do
