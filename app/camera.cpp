@@ -18,10 +18,6 @@ constexpr float kOrbitLook = 0.1f;     // degrees per pixel
 constexpr float kHeightFollow = 3.0f;  // per second: the share of the height gap closed
 constexpr float kFullTurn = 360.0f;    // the orbit angle wraps here, although it is in radians
 
-}  // namespace
-
-namespace {
-
 bool finite(const glm::vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 bool finite(const glm::mat4& m) {
