@@ -357,8 +357,9 @@ void expectSolid(const Level& level, const PhysicsWorld& world, int i, const Sol
   RigidBody* body = level.solids.bodies[i];
   // A ray may meet a neighbour embedded in the piece (the column cubes sit in their blocks); the
   // weight of a box, density 10 times its volume, is its own.
-  if (row.kind == kBox)
+  if (row.kind == kBox) {
     EXPECT_NEAR(body->mass(), 10.0f * row.size.x * row.size.y * row.size.z, 1e-4f * body->mass()) << what << " volume";
+  }
   const Pose pose = body->globalPose();
   EXPECT_EQ(pose.position, row.position) << what;
   EXPECT_NEAR(std::abs(pose.rotation.w), 1.0f, 1e-6f) << what << " stands unturned";

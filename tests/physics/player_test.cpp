@@ -220,7 +220,9 @@ TEST_F(PlayerTest, WalkingOffAnEdgeRollsOverItAndFalls) {
       fresh.stepPhysics(dt);
       fresh.movePlayer({1, 0, 0}, 0.0f, dt);
       // (Bullet rounds the box's edges by its 0.04 collision margin.)
-      if (before.x < 9.9) ASSERT_GE(p->getPosition().y, 20.0 + kRestHeight - 1e-3) << "dt " << dt;
+      if (before.x < 9.9) {
+        ASSERT_GE(p->getPosition().y, 20.0 + kRestHeight - 1e-3) << "dt " << dt;
+      }
       fastest = std::max(fastest, (before.y - p->getPosition().y) / dt);
     }
     // 20 units of free fall from -9 units per second end at about 54 units per second.
@@ -313,7 +315,9 @@ TEST_F(PlayerTest, RidesOverKinematicEdgesLowerThanTheHalfSphereAndStopsAtHigher
         // Never a jump: the height comes from sliding up the edge, and walking goes on over the top.
         EXPECT_NEAR(p->getPosition().y, c.ledge + kRestHeight, 0.02) << label;
         EXPECT_LT(p->getPosition().z, -5.0) << label;
-        if (c.ledge <= 0.25f) EXPECT_LE(climbing * dt, 0.1f) << label;
+        if (c.ledge <= 0.25f) {
+          EXPECT_LE(climbing * dt, 0.1f) << label;
+        }
       } else {
         // The cylinder meets the face head-on and stops, the contact offset away.
         EXPECT_NEAR(p->getPosition().z, -3.0 + 1.05, 0.01) << label;
