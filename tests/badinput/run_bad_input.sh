@@ -9,6 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL ($case_name): $*"; [ -f "$work/out.txt" ] && head -c 4000 "$work/out.txt"; exit 1; }
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run under xvfb-run)"
+source "$(dirname "$0")/../support/game_window.sh"
 cp -r "$build/assets" "$work/assets"
 settings="$work/assets/settings.ini"
 rm -f "$settings"
@@ -19,31 +20,21 @@ play() {
   local tries=${1:-2}
   rm -f "$work/out.txt"
   (cd "$work" && exec "$build/kellvane" </dev/null >"$work/out.txt" 2>&1) &
-  local game=$! win=""
-  for _ in $(seq 1 240); do
-    if ! kill -0 $game 2>/dev/null; then
-      wait $game
-      local early=$?
-      # A busy X server sometimes refuses a connection; that is the test machine, not the game.
-      if [ "$tries" -gt 1 ] && grep -q "Failed to open display" "$work/out.txt"; then
-        sleep 2
-        play $((tries - 1))
-        return
-      fi
-      fail "ended before its window showed, code $early"
+  local game=$! win
+  win=$(game_window $game) || {
+    [ $? = 2 ] && { kill $game; fail "no window after 120 s"; }
+    wait $game
+    local early=$?
+    # A busy X server sometimes refuses a connection; that is the test machine, not the game.
+    if [ "$tries" -gt 1 ] && grep -q "Failed to open display" "$work/out.txt"; then
+      sleep 2
+      play $((tries - 1))
+      return
     fi
-    win=$(xdotool search --pid $game 2>/dev/null | head -n 1)
-    [ -n "$win" ] && break
-    sleep 0.5
-  done
-  [ -n "$win" ] || { kill $game; fail "no window after 120 s"; }
+    fail "ended before its window showed, code $early"
+  }
   sleep 2  # a few frames
-  xdotool key --window "$win" Escape
-  for _ in $(seq 1 60); do kill -0 $game 2>/dev/null || break; sleep 0.5; done
-  kill -0 $game 2>/dev/null && { kill $game; fail "escape did not close the game"; }
-  wait $game
-  local code=$?
-  [ $code = 0 ] || fail "exit code $code"
+  close_game $game "$win"
 }
 # The output holds this exact line.
 expect_line() { grep -qxF -- "$1" "$work/out.txt" || fail "no line: $1"; }

@@ -18,6 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL ($case_name): $*"; exit 1; }
+source "$here/../support/game_window.sh"
 expected=$(grep -v '^#' "$here/installed-files.txt")
 
 stage() {
@@ -33,26 +34,18 @@ play() {
   shift 2
   (cd "$away" && exec env XDG_DATA_HOME="$xdg" "$@" </dev/null >"$tmp/out.txt" 2>&1) &
   # The launcher execs the game, so this is the game's process; its window is found by it.
-  local pid=$! win=""
-  for _ in $(seq 1 240); do
-    kill -0 $pid 2>/dev/null || { wait $pid; fail "ended before its window showed (code $?): $(cat "$tmp/out.txt")"; }
-    win=$(xdotool search --pid $pid 2>/dev/null | head -n 1)
-    [ -n "$win" ] && break
-    sleep 0.5
-  done
-  [ -n "$win" ] || { kill $pid; fail "no window after 120 s; output: $(cat "$tmp/out.txt")"; }
+  local pid=$! win
+  win=$(game_window $pid) || {
+    [ $? = 1 ] && { wait $pid; fail "ended before its window showed (code $?): $(cat "$tmp/out.txt")"; }
+    kill $pid; fail "no window after 120 s; output: $(cat "$tmp/out.txt")"
+  }
   local name size
   name=$(xdotool getwindowname "$win")
   size=$(xdotool getwindowgeometry "$win" | awk '/Geometry/{print $2}')
   [ "$name" = "$title" ] || { kill $pid; fail "the window is titled '$name', expected '$title'"; }
   [ "$size" = "$geometry" ] || { kill $pid; fail "the window is $size, expected $geometry"; }
   sleep 2  # a few frames
-  xdotool key --window "$win" Escape
-  for _ in $(seq 1 60); do kill -0 $pid 2>/dev/null || break; sleep 0.5; done
-  kill -0 $pid 2>/dev/null && { kill $pid; fail "escape did not close the game"; }
-  wait $pid
-  local code=$?
-  [ $code = 0 ] || fail "exit code $code; output: $(cat "$tmp/out.txt")"
+  close_game $pid "$win" "$tmp/out.txt"
   # The game's own words for a file it could not use, and the settings reader's complaints.
   if grep -nE "Texture failed to load|Couldn't open|konnte nicht|ERROR|Failed to|ASSIMP|Settings: " "$tmp/out.txt"; then
     fail "the game reported a load failure (lines above)"
