@@ -14,15 +14,6 @@
 
 namespace {
 
-GLuint boundTexture(int unit) {
-  GLint active = 0, name = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-  glActiveTexture(static_cast<GLenum>(active));
-  return static_cast<GLuint>(name);
-}
-
 std::vector<float> cubeDepths(const ShadowMap& map) {
   std::vector<float> all;
   std::vector<float> face(static_cast<size_t>(map.width) * static_cast<size_t>(map.height));
@@ -95,7 +86,7 @@ TEST_F(DrawCullingGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEver
   GeometryData beam = createBoxGeometry(1, 1, 60);
   std::vector<std::unique_ptr<Geometry>> casters;
   for (const glm::vec3& at : {glm::vec3(6, 10, 0), glm::vec3(-7, 9, 1), glm::vec3(0, 3, 0), glm::vec3(0, 18, 2),
-                             glm::vec3(1, 10, 8), glm::vec3(2, 11, -9), glm::vec3(5, 10, 5), glm::vec3(0, 10, 80)})
+                              glm::vec3(1, 10, 8), glm::vec3(2, 11, -9), glm::vec3(5, 10, 5), glm::vec3(0, 10, 80)})
     casters.push_back(std::make_unique<Geometry>(glm::translate(glm::mat4(1.0f), at), box, nullptr));
   casters.push_back(std::make_unique<Geometry>(glm::translate(glm::mat4(1.0f), glm::vec3(3, 12, 60)), beam, nullptr));
 

@@ -32,15 +32,6 @@ struct Recorder {
 };
 Recorder recorder;
 
-GLuint boundOn(int unit) {
-  GLint active = 0, name = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-  glActiveTexture(static_cast<GLenum>(active));
-  return static_cast<GLuint>(name);
-}
-
 template <typename Fn>
 Fn driverEntry(const char* name) {
   return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
@@ -57,7 +48,7 @@ void GLAPIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const vo
   if (recorder.on) {
     GLint vertexArray = 0;
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
-    recorder.draws.push_back({static_cast<GLuint>(vertexArray), boundOn(0), boundOn(1), recorder.binds});
+    recorder.draws.push_back({static_cast<GLuint>(vertexArray), boundTexture(0), boundTexture(1), recorder.binds});
     recorder.binds = 0;
   }
   driver(mode, count, type, indices);

@@ -17,6 +17,16 @@ class SceneGlTest : public GlContextTest {
   static void TearDownTestSuite() {}
 };
 
+// The 2D texture bound on a texture unit; leaves the active unit as it was.
+inline GLuint boundTexture(int unit) {
+  GLint active = 0, name = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+  glActiveTexture(static_cast<GLenum>(active));
+  return static_cast<GLuint>(name);
+}
+
 // A small colour + depth target to draw into and read back, independent of the hidden window.
 struct OffscreenTarget {
   OffscreenTarget(int width, int height) : width(width), height(height) {
