@@ -1,16 +1,25 @@
 #include "support/gl_context.h"
 
+#include <chrono>
+#include <thread>
+
 GLFWwindow* GlContextTest::window = nullptr;
 
 void GlContextTest::SetUpTestSuite() {
   if (window) return;
-  if (!glfwInit()) return;
-  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-  glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  window = glfwCreateWindow(64, 64, "kellvane-test", nullptr, nullptr);
+  // A busy X server (the suite runs two test programs at once on one Xvfb) now and then refuses a
+  // connection; that is the test machine, not the code under test, so try again a few times.
+  for (int attempt = 0; attempt < 5 && !window; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (!glfwInit()) continue;
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    window = glfwCreateWindow(64, 64, "kellvane-test", nullptr, nullptr);
+    if (!window) glfwTerminate();
+  }
   if (!window) return;
   glfwMakeContextCurrent(window);
   glewExperimental = GL_TRUE;
