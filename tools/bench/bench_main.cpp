@@ -61,24 +61,35 @@ struct FrameRecord {
   std::array<double, kPasses> cpuMs{};  // time the main thread spent issuing the pass
   long long drawCalls = 0;
   long long skippedObjects = 0;
+  double sceneFsInvocations = 0.0;  // fragment shader runs of the scene pass, from a statistics query
 };
 
-// Hangs on the frame loop's stage marks: CPU time between marks, a GL timer query per pass, and
-// an optional action run when the rules are about to start (the picture is complete then).
+// Hangs on the frame loop's stage marks: CPU time between marks, a GL timer query per pass, a
+// fragment shader count of the scene pass where the driver has the statistics queries, and an
+// optional action run when the rules are about to start (the picture is complete then).
 class StageTimer {
  public:
   void install() {
     glGenQueries(kPasses, queries.data());
+    // Core since 4.6; Mesa's llvmpipe offers it as the ARB extension on a 4.5 context.
+    countsInvocations = GLEW_ARB_pipeline_statistics_query || GLEW_VERSION_4_6;
+    if (countsInvocations) glGenQueries(1, &invocationQuery);
     frameProbe.onStage = [this](FrameStage stage) { onStage(stage); };
   }
   void uninstall() {
     frameProbe.onStage = nullptr;
     glDeleteQueries(kPasses, queries.data());
+    if (invocationQuery) glDeleteQueries(1, &invocationQuery);
+    invocationQuery = 0;
   }
+
+  // False where the driver cannot count shader invocations: the figure is then missing, not 0.
+  bool countsInvocations = false;
 
   void beginFrame() {
     record = FrameRecord{};
     used.fill(false);
+    invocationsUsed = false;
     haveLast = false;
   }
 
@@ -89,6 +100,11 @@ class StageTimer {
       GLuint64 nanoseconds = 0;
       glGetQueryObjectui64v(queries[i], GL_QUERY_RESULT, &nanoseconds);
       record.gpuMs[i] = static_cast<double>(nanoseconds) * 1e-6;
+    }
+    if (invocationsUsed) {
+      GLuint64 invocations = 0;
+      glGetQueryObjectui64v(invocationQuery, GL_QUERY_RESULT, &invocations);
+      record.sceneFsInvocations = static_cast<double>(invocations);
     }
     return record;
   }
@@ -105,6 +121,9 @@ class StageTimer {
     if (haveLast) charge(lastStage, millisecondsBetween(last, now));
     if (running >= 0) glEndQuery(GL_TIME_ELAPSED);
     running = -1;
+    // A statistics query is a target of its own, so it runs beside the scene's timer query.
+    if (countingInvocations) glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    countingInvocations = false;
     if (stage == FrameStage::Rules && atRules) {
       muted = true;  // the action may draw the passes again; those marks are not this frame's
       atRules();
@@ -116,6 +135,11 @@ class StageTimer {
       glBeginQuery(GL_TIME_ELAPSED, queries[pass]);
       used[pass] = true;
       running = pass;
+    }
+    if (stage == FrameStage::Scene && countsInvocations) {
+      glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, invocationQuery);
+      countingInvocations = true;
+      invocationsUsed = true;
     }
     last = Clock::now();
     lastStage = stage;
@@ -133,6 +157,9 @@ class StageTimer {
   std::array<GLuint, kPasses> queries{};
   std::array<bool, kPasses> used{};
   int running = -1;
+  GLuint invocationQuery = 0;
+  bool countingInvocations = false;
+  bool invocationsUsed = false;
   bool muted = false;
   bool haveLast = false;
   FrameStage lastStage = FrameStage::FrameEnd;
@@ -294,6 +321,8 @@ int main(int argc, char** argv) {
     figures.rulesMs = column(f, [](const FrameRecord& x) { return x.rulesMs; });
     figures.drawCalls = column(f, [](const FrameRecord& x) { return static_cast<double>(x.drawCalls); });
     figures.skippedObjects = column(f, [](const FrameRecord& x) { return static_cast<double>(x.skippedObjects); });
+    if (timer.countsInvocations)
+      figures.sceneFsInvocations = column(f, [](const FrameRecord& x) { return x.sceneFsInvocations; });
     for (int pass = 0; pass < kPasses; ++pass) {
       figures.gpuMs.push_back(column(f, [pass](const FrameRecord& x) { return x.gpuMs[pass]; }));
       figures.cpuMs.push_back(column(f, [pass](const FrameRecord& x) { return x.cpuMs[pass]; }));
@@ -305,6 +334,7 @@ int main(int argc, char** argv) {
   report.identicalFrames = comparison.identical;
   report.differingBytes = comparison.differingBytes;
   report.largestPathGap = largestGap;
+  report.countsInvocations = timer.countsInvocations;
   report.glError = static_cast<unsigned>(glError);
 
   game.shutDown();

@@ -95,6 +95,18 @@ void printReport(std::ostream& out, const BenchReport& r) {
   row(out, "CPU ms game work, median", gameAll, gameOpt, 3);
   row(out, "draw calls per frame, median", median(all.drawCalls), median(opt.drawCalls), 0);
   row(out, "objects skipped per frame, median", median(all.skippedObjects), median(opt.skippedObjects), 0);
+  const double pixels = static_cast<double>(r.width) * static_cast<double>(r.height);
+  const double invocationsAll = r.countsInvocations ? median(all.sceneFsInvocations) : NAN;
+  const double invocationsOpt = r.countsInvocations ? median(opt.sceneFsInvocations) : NAN;
+  if (r.countsInvocations) {
+    row(out, "scene fragment shader invocations per frame, median", invocationsAll, invocationsOpt, 0);
+    // Per pixel of the window: how often the scene shades each pixel, overdraw and all.
+    if (pixels > 0.0)
+      row(out, "scene fragment shader invocations per pixel", invocationsAll / pixels, invocationsOpt / pixels);
+  } else {
+    out << "  scene fragment shader invocations per frame: not available (the driver has no "
+           "ARB_pipeline_statistics_query)\n";
+  }
   out << "  start-up to the first frame: " << number(r.startupSeconds, 2) << " s\n";
   out << "  peak resident memory: " << number(r.peakRssMb, 1) << " MiB\n";
   out << "  read-back frames identical: " << r.identicalFrames << " of " << r.comparedFrames << " (" << r.differingBytes
@@ -112,6 +124,9 @@ void printReport(std::ostream& out, const BenchReport& r) {
       << ", \"all_drawn_game_cpu_ms_median\": " << number(gameAll, 4)
       << ", \"draw_calls_median\": " << number(median(opt.drawCalls), 0)
       << ", \"all_drawn_draw_calls_median\": " << number(median(all.drawCalls), 0) << ", \"frames\": " << r.frames
-      << ", \"compared_frames\": " << r.comparedFrames << ", \"identical_frames\": " << r.identicalFrames << "}"
+      << ", \"compared_frames\": " << r.comparedFrames << ", \"identical_frames\": " << r.identicalFrames
+      << ", \"scene_fs_invocations_median\": " << number(invocationsOpt, 0)
+      << ", \"all_drawn_scene_fs_invocations_median\": " << number(invocationsAll, 0)
+      << ", \"scene_fs_invocations_per_pixel\": " << number(pixels > 0.0 ? invocationsOpt / pixels : NAN) << "}"
       << std::endl;
 }

@@ -13,6 +13,7 @@ struct RunFigures {
   std::vector<std::vector<double>> cpuMs;  // per pass
   std::vector<double> drawCalls;
   std::vector<double> skippedObjects;
+  std::vector<double> sceneFsInvocations;  // empty where the driver cannot count them
 };
 
 // Both runs (0 everything drawn, 1 optimised) and the figures of the whole process.
@@ -28,6 +29,7 @@ struct BenchReport {
   long long differingBytes = 0;
   double largestPathGap = 0.0;  // world units between the two runs' player positions, frame by frame
   unsigned glError = 0;
+  bool countsInvocations = false;  // the driver has pipeline statistics queries
 };
 
 // Nearest-rank percentile (0 to 100) of the values; 0 for none.
