@@ -14,10 +14,24 @@ ShadowMap::~ShadowMap() { release(); }
 void ShadowMap::release() {
   underMoving.release();
   keepsStill = false;
+  if (compareSampler) glDeleteSamplers(1, &compareSampler);
   if (depthTexture) glDeleteTextures(1, &depthTexture);
   if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+  compareSampler = 0;
   depthTexture = 0;
   framebuffer = 0;
+}
+
+void ShadowMap::makeCompareSampler(GLenum wrap) {
+  glGenSamplers(1, &compareSampler);
+  glSamplerParameteri(compareSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glSamplerParameteri(compareSampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  for (GLenum axis : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R}) glSamplerParameteri(compareSampler, axis, wrap);
+  const GLfloat border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  glSamplerParameterfv(compareSampler, GL_TEXTURE_BORDER_COLOR, border);
+  // 1 where the reference is no farther than the stored depth: lit.
+  glSamplerParameteri(compareSampler, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+  glSamplerParameteri(compareSampler, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
 }
 
 void ShadowMap::setUp2D() {
@@ -34,6 +48,8 @@ void ShadowMap::setUp2D() {
   const GLfloat border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
   glBindTexture(GL_TEXTURE_2D, 0);
+
+  makeCompareSampler(GL_CLAMP_TO_BORDER);
 
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
@@ -57,6 +73,7 @@ void ShadowMap::setUpCube() {
   glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  makeCompareSampler(GL_CLAMP_TO_EDGE);
 
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   // Layered: the geometry stage picks the face per triangle with gl_Layer.
@@ -252,11 +269,13 @@ void bindSceneShadows(Shader& materialProgram, const glm::mat4& lightSpaceMatrix
   materialProgram.setUniform(lightPosName, kSunShadowEye);
   glActiveTexture(GL_TEXTURE2);
   glBindTexture(GL_TEXTURE_2D, sunMap.depthTexture);
+  glBindSampler(2, sunMap.compareSampler);
   materialProgram.setUniform(pointLightPosName, kPointShadowPosition);
   materialProgram.setUniform(pointLightFarPlaneName, kCubeFarPlane);
   for (size_t k = 0; k < cubeMaps.size(); ++k) {
     glActiveTexture(GL_TEXTURE3 + static_cast<GLenum>(k));
     glBindTexture(GL_TEXTURE_CUBE_MAP, cubeMaps[k].depthTexture);
+    glBindSampler(3 + static_cast<GLuint>(k), cubeMaps[k].compareSampler);
   }
   // Level drawing binds its textures on the unit that is active; leave it at the diffuse unit.
   glActiveTexture(GL_TEXTURE0);

@@ -32,6 +32,8 @@ class ShadowMap {
   void setUp2D();
   // Cube depth texture, nearest filter, all six faces attached as one layered target.
   void setUpCube();
+  // Both set-ups end with the map's comparing sampler, wrapping as its texture does.
+  void makeCompareSampler(GLenum wrap);
   // Replaces the six face matrices: +x, -x, +y, -y, +z, -z, each projection * lookAt.
   void computeCubeMatrices(const glm::vec3& position, float nearPlane, float farPlane);
 
@@ -64,6 +66,10 @@ class ShadowMap {
   int height = 1024;
   GLuint framebuffer = 0;
   GLuint depthTexture = 0;
+  // How the scene reads the map: the texture keeps the filters of its set-up, and this sampler
+  // object, bound on the map's unit for the scene pass, makes each lookup a depth comparison
+  // filtered over 2 x 2 texels. A software rasteriser does that far cheaper than shader code can.
+  GLuint compareSampler = 0;
   GLenum textureTarget = GL_TEXTURE_2D;  // GL_TEXTURE_CUBE_MAP after the cube set-up
   std::vector<glm::mat4> shadowMatrices;
   // Where the face matrices were made from: the cube of this half size around the centre is all
@@ -107,6 +113,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
 
 // The scene pass's shadow inputs on "materialShader": makes it current, sets "lightSpaceMatrix",
 // "lightPos", "pointLightPos", "pointLightFarPlane", and binds the sun map on unit 2 and the cube
-// maps on units 3 to 6. Leaves the program current and unit 0 active.
+// maps on units 3 to 6, each with its comparing sampler. Leaves the program current and unit 0
+// active.
 void bindSceneShadows(Shader& materialProgram, const glm::mat4& lightSpaceMatrix, const ShadowMap& sunMap,
                       const std::array<ShadowMap, 4>& cubeMaps);

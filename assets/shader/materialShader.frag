@@ -27,70 +27,57 @@ uniform vec3 materialCoefficients;  // ambient, diffuse, specular weight
 uniform float specularAlpha;
 uniform sampler2D diffuseTexture;   // unit 0
 uniform sampler2D specularTexture;  // unit 1, red channel
-uniform sampler2D depthMap;         // unit 2, the sun's orthographic depth
-uniform samplerCube cubeDepthMap1;  // units 3 to 6: distance / far plane around lights 1 to 4
-uniform samplerCube cubeDepthMap2;
-uniform samplerCube cubeDepthMap3;
-uniform samplerCube cubeDepthMap4;
+// The shadow maps are read through comparing samplers: one lookup tells how much of the 2 x 2
+// texels around the point lies farther from the light than the given depth (1 = lit), with
+// bilinear weights, so shadow edges come out smooth for the price of one fetch.
+uniform sampler2DShadow depthMap;         // unit 2, the sun's orthographic depth
+uniform samplerCubeShadow cubeDepthMap1;  // units 3 to 6: distance / far plane around lights 1 to 4
+uniform samplerCubeShadow cubeDepthMap2;
+uniform samplerCubeShadow cubeDepthMap3;
+uniform samplerCubeShadow cubeDepthMap4;
 uniform vec3 lightPos;              // the sun's shadow eye, world units
 uniform float pointLightFarPlane;   // world units, as used by the cube depth pass
 
-// Four directions a tetrahedron apart: the cube filter's taps around the direction to a fragment.
-const vec3 kCubeTaps[4] = vec3[](vec3(1, 1, 1), vec3(1, -1, -1), vec3(-1, 1, -1), vec3(-1, -1, 1));
-
-// How much of a 2 x 2 texel footprint lies nearer the light than `depth`; one fetch returns all
-// four texels, which keeps the software rasteriser's cost per fragment low.
-float shadowedShare(vec4 closest, float depth) { return dot(step(closest, vec4(depth)), vec4(0.25)); }
-
-// 0 = lit, 1 = fully shadowed; four gathers filter a 4 x 4 texel block around the fragment.
+// 0 = lit, 1 = fully shadowed.
 float sunShadow(vec3 n) {
   vec3 p = fragmentIn.lightSpacePos.xyz / fragmentIn.lightSpacePos.w * 0.5 + 0.5;
   if (p.z > 1.0) return 0.0;
   vec3 toEye = normalize(lightPos - fragmentIn.worldPos);
   // Depth units: the box is 200 world units deep, so 0.0005 is 0.1 units on a facing surface.
   float bias = max(0.002 * (1.0 - dot(n, toEye)), 0.0005);
-  vec2 texel = 1.0 / vec2(textureSize(depthMap, 0));
-  float shadow = 0.0;
-  for (int x = -1; x <= 1; x += 2) {
-    for (int y = -1; y <= 1; y += 2) shadow += shadowedShare(textureGather(depthMap, p.xy + vec2(x, y) * texel), p.z - bias);
-  }
-  return shadow / 4.0;
+  return 1.0 - texture(depthMap, vec3(p.xy, p.z - bias));
 }
 
-float cubeShadow(samplerCube map, vec3 lightPosition) {
-  vec3 toFragment = fragmentIn.worldPos - lightPosition;
-  float current = length(toFragment);
-  if (current >= pointLightFarPlane) return 0.0;
-  float viewDistance = length(camera_world - fragmentIn.worldPos);
-  float radius = (1.0 + viewDistance / pointLightFarPlane) / 60.0;  // world units per unit of distance
-  float bias = 0.08 + 0.004 * current;                              // world units
-  float depth = (current - bias) / pointLightFarPlane;              // as the cube pass stores it
-  float shadow = 0.0;
-  for (int i = 0; i < 4; ++i) shadow += shadowedShare(textureGather(map, toFragment + kCubeTaps[i] * radius * current), depth);
-  return shadow / 4.0;
+// Blinn-Phong, summed over the lights before the surface's colours are applied: each light adds
+// its colour times the diffuse factor to one sum and times the specular factor to the other.
+vec3 diffuseSum = vec3(0.0);
+vec3 specularSum = vec3(0.0);
+
+// `toLight` is unit length; `n` and `toViewer` too.
+void addLight(vec3 lightColor, vec3 toLight, vec3 n, vec3 toViewer) {
+  float facing = dot(n, toLight);
+  vec3 halfway = toLight + toViewer;
+  float alignment = max(dot(n, halfway), 0.0) * inversesqrt(max(dot(halfway, halfway), 1e-12));
+  float specular = facing > 0.0 ? pow(alignment, max(specularAlpha, 0.01)) : 0.0;
+  diffuseSum += max(facing, 0.0) * lightColor;
+  specularSum += specular * lightColor;
 }
 
-vec3 blinnPhong(vec3 lightColor, vec3 toLight, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
-  float diffuse = max(dot(n, toLight), 0.0);
-  vec3 halfway = normalize(toLight + toViewer);
-  float specular = diffuse > 0.0 ? pow(max(dot(n, halfway), 0.0), max(specularAlpha, 0.01)) : 0.0;
-  return lightColor * (materialCoefficients.y * diffuse * albedo + materialCoefficients.z * specular * specularMask);
+// A point light, its colour scaled by the distance falloff and by `lit` (1 = unshadowed).
+void addPointLight(PointLight light, vec3 toLight, float distance, float lit, vec3 n, vec3 toViewer) {
+  vec3 k = light.attenuation;
+  float falloff = lit / max(k.x + k.y * distance + k.z * distance * distance, 0.0001);
+  addLight(falloff * light.color, toLight / max(distance, 0.0001), n, toViewer);
 }
 
-vec3 pointLight(int i, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
+// A torch with its cube shadow. The cube pass stores distance / far plane; beyond the far plane
+// the map knows nothing, and the light shines unshadowed.
+void addTorch(int i, samplerCubeShadow map, vec3 n, vec3 toViewer) {
   vec3 toLight = pointLights[i].position - fragmentIn.worldPos;
-  float d = length(toLight);
-  vec3 k = pointLights[i].attenuation;
-  float falloff = 1.0 / max(k.x + k.y * d + k.z * d * d, 0.0001);
-  return falloff * blinnPhong(pointLights[i].color, toLight / max(d, 0.0001), n, toViewer, albedo, specularMask);
-}
-
-// A torch's light with its cube shadow; the shadow taps are skipped where the light adds
-// nothing anyway (facing away, or attenuated to nothing).
-vec3 shadowedPointLight(int i, samplerCube map, vec3 n, vec3 toViewer, vec3 albedo, float specularMask) {
-  vec3 term = pointLight(i, n, toViewer, albedo, specularMask);
-  if (max(term.r, max(term.g, term.b)) < 0.002) return term;
-  return (1.0 - cubeShadow(map, pointLights[i].position)) * term;
+  float distance = length(toLight);
+  float bias = 0.08 + 0.004 * distance;  // world units
+  float lit = texture(map, vec4(-toLight, (distance - bias) / pointLightFarPlane));
+  addPointLight(pointLights[i], toLight, distance, distance < pointLightFarPlane ? lit : 1.0, n, toViewer);
 }
 
 void main() {
@@ -99,16 +86,16 @@ void main() {
   vec3 albedo = texture(diffuseTexture, fragmentIn.uv).rgb;
   float specularMask = texture(specularTexture, fragmentIn.uv).r;
 
-  vec3 lit = materialCoefficients.x * albedo;
-  vec3 sun = blinnPhong(dirL.color, -normalize(dirL.direction), n, toViewer, albedo, specularMask);
-  if (max(sun.r, max(sun.g, sun.b)) > 0.0) sun *= 1.0 - sunShadow(n);
-  lit += sun;
-  lit += pointLight(0, n, toViewer, albedo, specularMask);
-  lit += shadowedPointLight(1, cubeDepthMap1, n, toViewer, albedo, specularMask);
-  lit += shadowedPointLight(2, cubeDepthMap2, n, toViewer, albedo, specularMask);
-  lit += shadowedPointLight(3, cubeDepthMap3, n, toViewer, albedo, specularMask);
-  lit += shadowedPointLight(4, cubeDepthMap4, n, toViewer, albedo, specularMask);
+  addLight((1.0 - sunShadow(n)) * dirL.color, -normalize(dirL.direction), n, toViewer);
+  vec3 toPlayerLight = pointLights[0].position - fragmentIn.worldPos;
+  addPointLight(pointLights[0], toPlayerLight, length(toPlayerLight), 1.0, n, toViewer);
+  addTorch(1, cubeDepthMap1, n, toViewer);
+  addTorch(2, cubeDepthMap2, n, toViewer);
+  addTorch(3, cubeDepthMap3, n, toViewer);
+  addTorch(4, cubeDepthMap4, n, toViewer);
 
+  vec3 lit = (materialCoefficients.x + materialCoefficients.y * diffuseSum) * albedo +
+             materialCoefficients.z * specularMask * specularSum;
   // The torch colours go well past 1: an exposure curve keeps their glow from clipping flat.
   color = vec4(vec3(1.0) - exp(-1.6 * lit), 1.0);
 }
