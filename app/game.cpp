@@ -138,7 +138,7 @@ void Game::frame() {
 
   // 1-2. Clear, then events: the input callbacks run here.
   glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  drawCulling.clearWindow();
   glfwPollEvents();
 
   // 3-4. Camera.
@@ -206,6 +206,7 @@ void Game::drawPasses(bool updateParticles) {
 
   // 11. Scene; objects wholly outside the camera's view are not drawn.
   frameProbe.mark(FrameStage::Scene);
+  drawCulling.windowDrawn();
   uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
   bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
   drawCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));

@@ -91,3 +91,17 @@ void DrawCulling::forgetUnit(int u) {
   if (u >= 0 && u < kUnits) textures[static_cast<size_t>(u)] = kUnknown;
   unit = -1;
 }
+
+void DrawCulling::clearWindow() {
+  std::array<GLfloat, 4> colour{};
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, colour.data());
+  GLint framebuffer = 0;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
+  if (enabled && windowClear && framebuffer == 0 && colour == windowClearColour) {
+    ++skippedClears;
+    return;
+  }
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  windowClear = framebuffer == 0;
+  windowClearColour = colour;
+}

@@ -47,8 +47,16 @@ class DrawCulling {
   // The world boxes of the objects the last survey found inside its volume.
   const std::vector<std::array<glm::vec3, 8>>& surveyedBoxes() const { return boxes; }
 
+  // Clears the window's colour and depth buffers. The shadow passes end with such a clear each,
+  // five a frame after the frame's own, with nothing drawn into the window in between; on a
+  // software rasteriser every clear of the multisampled window is a pass over all its memory. So
+  // with `enabled` on, a clear is skipped while the window is known to be clear already under the
+  // same clear colour. `windowDrawn` must be called before anything draws into the window.
+  void clearWindow();
+  void windowDrawn() { windowClear = false; }
   long long skippedObjects = 0;  // objects left out since the counters were last zeroed
   long long skippedBinds = 0;
+  long long skippedClears = 0;
 
  private:
   bool filtering() const { return enabled && active; }
@@ -63,6 +71,8 @@ class DrawCulling {
   GLuint program = kUnknown;
   int unit = -1;  // active texture unit, -1 unknown
   std::array<GLuint, kUnits> textures{kUnknown, kUnknown};
+  bool windowClear = false;
+  std::array<GLfloat, 4> windowClearColour{};
 };
 
 // The one filter all passes share (rendering runs on the main thread only).

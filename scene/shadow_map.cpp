@@ -212,7 +212,7 @@ void ShadowMap::endPass(int windowWidth, int windowHeight) {
   drawCulling.endVolume();
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, windowWidth, windowHeight);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  drawCulling.clearWindow();
   glCullFace(GL_BACK);
 }
 
@@ -252,7 +252,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
     if (k + 1 < cubeMaps.size()) {
       glBindFramebuffer(GL_FRAMEBUFFER, 0);
       glViewport(0, 0, windowWidth, windowHeight);
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      drawCulling.clearWindow();
     }
   }
   ShadowMap::endPass(windowWidth, windowHeight);

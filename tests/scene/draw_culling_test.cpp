@@ -118,3 +118,58 @@ TEST_F(DrawCullingGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEver
   EXPECT_GT(written, 100000u) << "the casters really reached the faces";
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+// The window's clears: one that would clear what is already clear is left out, and none other.
+TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhileTheWindowIsStillClearInTheSameColour) {
+  auto pixel = [] {
+    std::array<unsigned char, 4> rgba{};
+    glFinish();
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+  };
+  const std::array<unsigned char, 4> blue{51, 102, 153, 255}, green{0, 255, 0, 255};
+  auto paintRed = [] {  // stands for a draw into the window behind the filter's back
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  };
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  drawCulling.windowDrawn();
+  const long long skippedBefore = drawCulling.skippedClears;
+
+  glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+  drawCulling.clearWindow();
+  EXPECT_EQ(pixel(), blue);
+  drawCulling.clearWindow();
+  EXPECT_EQ(drawCulling.skippedClears, skippedBefore + 1) << "nothing drawn since: the second clear is left out";
+
+  paintRed();
+  glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+  drawCulling.windowDrawn();
+  drawCulling.clearWindow();
+  EXPECT_EQ(pixel(), blue) << "after a draw the clear is made";
+
+  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+  drawCulling.clearWindow();
+  EXPECT_EQ(pixel(), green) << "another clear colour is another picture";
+
+  {
+    const long long skipped = drawCulling.skippedClears;
+    OffscreenTarget target(4, 4);  // bound instead of the window: its clear is always made
+    std::array<unsigned char, 4> rgba{};
+    drawCulling.clearWindow();
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    EXPECT_EQ(rgba, green);
+    EXPECT_EQ(drawCulling.skippedClears, skipped);
+  }
+
+  drawCulling.enabled = false;  // drawing everything: every clear is made
+  const long long skippedWhileOff = drawCulling.skippedClears;
+  paintRed();
+  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+  drawCulling.clearWindow();
+  drawCulling.clearWindow();
+  EXPECT_EQ(drawCulling.skippedClears, skippedWhileOff);
+  EXPECT_EQ(pixel(), green);
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
