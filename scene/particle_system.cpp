@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/camera.h"
+#include "render/draw_culling.h"
 #include "render/random.h"
 #include "render/shader.h"
 #include "render/texture.h"
@@ -213,6 +214,18 @@ void ParticleSystem::update(const glm::vec3& position, float dt, float spread) {
   uploadInstances();
 }
 
+BoundingSphere ParticleSystem::bounds() const {
+  // The sprites face the camera, so each reaches at most half its diagonal from its centre.
+  float reach = -1.0f;
+  for (int i = 0; i < kCapacity; ++i) {
+    if (lives[i] > 0.0f) reach = std::max(reach, glm::length(offsets[i]));
+  }
+  if (reach < 0.0f) return BoundingSphere{};  // nothing alive: nothing to bound
+  BoundingSphere sphere;
+  sphere.radius = reach + kSpriteSize * 0.70710678f;
+  return sphere;
+}
+
 void ParticleSystem::draw(Shader& program) {
   // Additive: overlapping flames add up towards white, and their order does not matter, so they
   // neither write depth nor hide each other behind their transparent corners.
@@ -250,8 +263,17 @@ void updateAndDrawParticles(const std::array<std::shared_ptr<ParticleSystem>, 5>
   particleProgram.setUniform(cameraRightName, glm::vec3(view[0][0], view[1][0], view[2][0]));
   particleProgram.setUniform(cameraUpName, glm::vec3(view[0][1], view[1][1], view[2][1]));
 
+  // Each emitter's 500 sprites cost the software rasteriser its triangle set-up even where none
+  // of them reaches a pixel; an emitter wholly outside the view adds nothing to the picture.
+  drawCulling.beginVolume(Frustum::fromMatrix(camera.projection * camera.view));
   for (int k = frame.playerParticles ? 0 : 1; k < 5; ++k) {
-    particleProgram.setUniform(modelMatrixName, glm::translate(glm::mat4(1.0f), activeLights[k].position));
+    const glm::mat4 emitter = glm::translate(glm::mat4(1.0f), activeLights[k].position);
+    if (!drawCulling.visible(systems[k]->bounds(), emitter)) {
+      ++drawCulling.skippedObjects;
+      continue;
+    }
+    particleProgram.setUniform(modelMatrixName, emitter);
     systems[k]->draw(particleProgram);
   }
+  drawCulling.endVolume();
 }

@@ -5,6 +5,7 @@
 #include <glm/glm.hpp>
 #include <memory>
 
+#include "render/frustum.h"
 #include "scene/light.h"
 
 class Camera;
@@ -30,6 +31,10 @@ class ParticleSystem {
   // Draws the live particles with the program; "modelMatrix" and the camera uniforms are the
   // caller's. Blending is additive for this draw only.
   void draw(Shader& program);
+  // Where the live sprites can reach, around the emitter (its own space); no radius when none is
+  // alive.
+  BoundingSphere bounds() const;
+  static constexpr float kSpriteSize = 0.9f;  // world units across, as the flame stage draws them
 
   // Fixed quad, corners -0.5..0.5 in the sprite's plane.
   std::array<glm::vec3, 4> quadPositions{};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/camera.h"
+#include "render/draw_culling.h"
 #include "render/random.h"
 #include "render/shader.h"
 #include "render/texture.h"
@@ -160,4 +161,23 @@ TEST_F(ParticleFrameStep, SwitchedOffNothingIsUpdatedDrawnOrUploaded) {
   glm::vec3 right(-1.0f);
   glGetUniformfv(program->handle, glGetUniformLocation(program->handle, "cameraRight"), &right.x);
   EXPECT_EQ(right, glm::vec3(0.0f)) << "the particle program is left untouched";
+}
+
+// Emitters wholly outside the view are left out; one below it whose flames rise into it is not.
+TEST_F(ParticleFrameStep, EmittersOutOfViewAreLeftOutWithoutChangingThePicture) {
+  lights[1].position = {0.0f, 1.0f, 20.0f};   // behind the camera
+  lights[2].position = {30.0f, 1.0f, 0.0f};   // far off to the right
+  lights[3].position = {0.0f, -6.0f, 0.0f};   // below the view; its flames climb into it
+  for (int i = 0; i < 30; ++i) redAfterStep();
+
+  frame.paused = true;  // the same sprites for both pictures
+  lights[4].position = {0.0f, 50.0f, 0.0f};   // everything but emitter 3 is out of view now
+  const long long skippedBefore = drawCulling.skippedObjects;
+  const int culled = redAfterStep();
+  EXPECT_EQ(drawCulling.skippedObjects - skippedBefore, 3) << "emitters 1, 2 and 4";
+  drawCulling.enabled = false;
+  const int everything = redAfterStep();
+  drawCulling.enabled = true;
+  EXPECT_GT(everything, 0) << "the risen flames of emitter 3 are in view";
+  EXPECT_EQ(culled, everything);
 }
