@@ -32,8 +32,6 @@ class ShadowMap {
   void setUp2D();
   // Cube depth texture, nearest filter, all six faces attached as one layered target.
   void setUpCube();
-  // Both set-ups end with the map's comparing sampler, wrapping as its texture does.
-  void makeCompareSampler(GLenum wrap);
   // Replaces the six face matrices: +x, -x, +y, -y, +z, -z, each projection * lookAt.
   void computeCubeMatrices(const glm::vec3& position, float nearPlane, float farPlane);
 
@@ -88,6 +86,10 @@ class ShadowMap {
   std::uint64_t movingSignature = 0;
   SaveUnder underMoving;
   Pass lastPass = Pass::Whole;
+
+ private:
+  // Both set-ups end with the map's comparing sampler, wrapping as its texture does.
+  void makeCompareSampler(GLenum wrap);
 };
 
 // The sun's shadow: a fixed eye above and behind the start, looking down the course at 45 degrees.

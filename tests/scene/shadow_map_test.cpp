@@ -480,3 +480,78 @@ TEST_F(ShadowMaps, SceneShadowsAreBoundOnTheirUnitsWithTheirUniforms) {
   glActiveTexture(GL_TEXTURE0);
   glUseProgram(0);
 }
+
+// The scene reads the maps through their comparing samplers: 1 where the reference depth is no
+// farther than the stored one (lit), 0 behind it, and a blend across the 2 x 2 texels at an edge.
+// The maps' own textures keep the filters of their set-up.
+TEST_F(ShadowMaps, TheSceneReadsEachMapThroughAComparingSamplerThatBlendsAcrossAnEdge) {
+  ShadowMap sun;
+  sun.setUp2D();
+  std::array<ShadowMap, 4> cubes;
+  for (ShadowMap& cube : cubes) cube.setUpCube();
+  glBindTexture(GL_TEXTURE_2D, sun.depthTexture);
+  EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(sun.depthTexture));
+  GLint compareMode = -1, filter = -1;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, &compareMode);
+  EXPECT_EQ(compareMode, GL_NONE) << "the texture itself is a plain depth texture";
+  glBindTexture(GL_TEXTURE_CUBE_MAP, cubes[0].depthTexture);
+  glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, &filter);
+  EXPECT_EQ(filter, GL_NEAREST);
+
+  // Sun map: the left half stores depth 0.25, the right half 1. Cube face +x: its upper half
+  // (t below 0.5) stores 0.25, its lower half 1.
+  std::vector<float> halves(1024 * 1024, 1.0f);
+  for (int y = 0; y < 1024; ++y)
+    for (int x = 0; x < 512; ++x) halves[static_cast<size_t>(y) * 1024 + static_cast<size_t>(x)] = 0.25f;
+  glBindTexture(GL_TEXTURE_2D, sun.depthTexture);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 1024, GL_DEPTH_COMPONENT, GL_FLOAT, halves.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  std::vector<float> rows(1024 * 1024, 1.0f);
+  std::fill(rows.begin(), rows.begin() + 512 * 1024, 0.25f);
+  glTexSubImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X, 0, 0, 0, 1024, 1024, GL_DEPTH_COMPONENT, GL_FLOAT, rows.data());
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+  // Row 0 of the target reads the sun map at u 0.25, 0.5 (the edge) and 0.75; row 1 reads the
+  // cube map towards +x above, at and below the edge; all against the reference depth 0.5.
+  Shader reader(
+      "#version 430 core\nlayout(location = 0) in vec3 position;\n"
+      "void main() { gl_Position = vec4(position, 1.0); }",
+      "#version 430 core\nuniform sampler2DShadow depthMap;\nuniform samplerCubeShadow cubeDepthMap1;\n"
+      "out vec4 color;\n"
+      "void main() {\n"
+      "  float u = 0.25 * floor(gl_FragCoord.x + 1.0);\n"
+      "  float lit = gl_FragCoord.y < 1.0 ? texture(depthMap, vec3(u, 0.5, 0.5))\n"
+      "                                   : texture(cubeDepthMap1, vec4(1.0, 1.0 - 2.0 * u, 0.0, 0.5));\n"
+      "  color = vec4(lit);\n"
+      "}",
+      true);
+  glUseProgram(reader.handle);
+  reader.setUniform("depthMap", 2);
+  reader.setUniform("cubeDepthMap1", 3);
+  bindSceneShadows(reader, sunLightSpaceMatrix(), sun, cubes);
+  for (int unit = 2; unit <= 6; ++unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    const GLuint expected = unit == 2 ? sun.compareSampler : cubes[static_cast<size_t>(unit - 3)].compareSampler;
+    EXPECT_EQ(integer(GL_SAMPLER_BINDING), static_cast<GLint>(expected)) << "unit " << unit;
+  }
+  glActiveTexture(GL_TEXTURE0);
+  {
+    OffscreenTarget target(3, 2);
+    glDisable(GL_DEPTH_TEST);
+    TriangleMesh quad({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
+    quad.draw();
+    for (int row = 0; row < 2; ++row) {
+      SCOPED_TRACE(row == 0 ? "sun" : "cube");
+      EXPECT_EQ(target.pixel(0, row)[0], 0) << "behind the stored depth";
+      EXPECT_NEAR(target.pixel(1, row)[0], 128, 2) << "half of the 2 x 2 texels at the edge";
+      EXPECT_EQ(target.pixel(2, row)[0], 255) << "in front of the stored depth";
+    }
+  }
+  glUseProgram(0);
+  for (int unit = 2; unit <= 6; ++unit) glBindSampler(static_cast<GLuint>(unit), 0);
+
+  const GLuint sampler = sun.compareSampler;
+  sun.release();
+  EXPECT_EQ(glIsSampler(sampler), GL_FALSE) << "the map lets go of its sampler";
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
