@@ -26,6 +26,7 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
+#include "tools/tool_run.h"
 #include "render/draw_culling.h"
 #include "scene/frame_probe.h"
 #include "tools/bench/draw_counter.h"
@@ -178,18 +179,6 @@ struct RunResult {
   std::vector<glm::dvec3> path;     // the player's position after each frame
 };
 
-// Every run starts as the R key starts one, with a fresh camera and no keys held.
-void restartRun(Game& game) {
-  keyState.reset();
-  moveAxes = glm::vec3(0.0f);
-  jumpHeld = false;
-  paused = false;
-  game.controller->setPosition(game.level.startPosition);
-  game.level.reset();
-  const bool debug = game.camera->debug;
-  *game.camera = Camera(game.settings.fov);
-  game.camera->debug = debug;
-}
 
 // The autopilot's keys become the arrow keys the frame loop reads.
 void holdKeys(const Autopilot::Keys& keys) {
@@ -252,15 +241,6 @@ std::vector<double> column(const std::vector<FrameRecord>& frames, Field field) 
   return values;
 }
 
-std::string settingsFile() {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("kellvane-bench-" + std::to_string(getpid()) + ".ini");
-  std::ofstream out(path);
-  out << "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = kellvane-bench\n"
-         "debug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
-         "[light]\nbrightness = 1.0\nparticles = true\n";
-  return path.string();
-}
 
 }  // namespace
 
@@ -279,7 +259,7 @@ int main(int argc, char** argv) {
   double simulatedTime = 0.0;  // seconds; both runs step by exactly kFrameSeconds
   Game game(physicsWorld, level);
   game.clock = [&simulatedTime] { return simulatedTime; };
-  const std::string settingsPath = settingsFile();
+  const std::string settingsPath = writeToolSettings("kellvane-bench");
   const int failed = game.startUp(settingsPath);
   std::filesystem::remove(settingsPath);
   if (failed) return failed;

@@ -23,6 +23,7 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
+#include "tools/tool_run.h"
 #include "tools/pictures/picture_pair.h"
 
 namespace {
@@ -49,16 +50,6 @@ const Place kPlaces[] = {
     {"water", "the water, the drums, the wooden block and the torch at z 330", false, {0.0, 44.5, 340.0}, 90},
 };
 
-// A run starts as the R key starts one, with a fresh camera and no keys held (as in the benchmark).
-void restartRun(Game& game) {
-  keyState.reset();
-  moveAxes = glm::vec3(0.0f);
-  jumpHeld = false;
-  paused = false;
-  game.controller->setPosition(game.level.startPosition);
-  game.level.reset();
-  *game.camera = Camera(game.settings.fov);
-}
 
 // The run as a player who ran there would have it: the gate down, every section boundary before
 // the spot passed (the light window with it) and the fall limits moved on; the rules move them one
@@ -79,15 +70,6 @@ void placeRunAt(Game& game, const glm::dvec3& position) {
   game.camera->smoothedHeight = static_cast<float>(position.y);
 }
 
-std::string settingsFile() {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("kellvane-pictures-" + std::to_string(getpid()) + ".ini");
-  std::ofstream out(path);
-  out << "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = kellvane-pictures\n"
-         "debug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
-         "[light]\nbrightness = 1.0\nparticles = true\n";
-  return path.string();
-}
 
 void printDifference(const std::string& name, const PictureDifference& d) {
   std::cout << "  " << name << ": " << d.differingPixels << " of " << d.pixels << " pixels differ; mean absolute "
@@ -114,7 +96,7 @@ int main(int argc, char** argv) {
   double simulatedTime = 0.0;  // seconds; every frame steps by exactly kFrameSeconds
   Game game(physicsWorld, level);
   game.clock = [&simulatedTime] { return simulatedTime; };
-  const std::string settingsPath = settingsFile();
+  const std::string settingsPath = writeToolSettings("kellvane-pictures");
   const int failed = game.startUp(settingsPath);
   std::filesystem::remove(settingsPath);
   if (failed) return failed;
