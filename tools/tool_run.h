@@ -14,16 +14,20 @@
 #include "game/level.h"
 #include "physics/player_controller.h"
 
-// Writes the settings into the temporary folder under a name of this process and returns the
-// path; the caller removes the file once start-up has read it.
-inline std::string writeToolSettings(const std::string& tool) {
+// The real start-up from a settings file of the tool's own, written into the temporary folder
+// under a name of this process and removed once start-up has read it. Returns start-up's status.
+inline int startUpForTool(Game& game, const std::string& tool) {
   const std::filesystem::path path =
       std::filesystem::temp_directory_path() / (tool + "-" + std::to_string(getpid()) + ".ini");
-  std::ofstream out(path);
-  out << "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = " << tool
-      << "\ndebug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
-         "[light]\nbrightness = 1.0\nparticles = true\n";
-  return path.string();
+  {
+    std::ofstream out(path);
+    out << "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = " << tool
+        << "\ndebug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
+           "[light]\nbrightness = 1.0\nparticles = true\n";
+  }
+  const int status = game.startUp(path.string());
+  std::filesystem::remove(path);
+  return status;
 }
 
 // A run starts as the R key starts one, with a fresh camera (its debug mode kept) and no keys held.

@@ -4,15 +4,12 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -26,12 +23,12 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "tools/tool_run.h"
 #include "render/draw_culling.h"
 #include "scene/frame_probe.h"
 #include "tools/bench/draw_counter.h"
 #include "tools/bench/frame_stats.h"
 #include "tools/bench/picture_check.h"
+#include "tools/tool_run.h"
 
 namespace {
 
@@ -179,7 +176,6 @@ struct RunResult {
   std::vector<glm::dvec3> path;     // the player's position after each frame
 };
 
-
 // The autopilot's keys become the arrow keys the frame loop reads.
 void holdKeys(const Autopilot::Keys& keys) {
   keyState.reset();
@@ -241,7 +237,6 @@ std::vector<double> column(const std::vector<FrameRecord>& frames, Field field) 
   return values;
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -259,9 +254,7 @@ int main(int argc, char** argv) {
   double simulatedTime = 0.0;  // seconds; both runs step by exactly kFrameSeconds
   Game game(physicsWorld, level);
   game.clock = [&simulatedTime] { return simulatedTime; };
-  const std::string settingsPath = writeToolSettings("kellvane-bench");
-  const int failed = game.startUp(settingsPath);
-  std::filesystem::remove(settingsPath);
+  const int failed = startUpForTool(game, "kellvane-bench");
   if (failed) return failed;
   wrapLoaderDrawCalls();
 

@@ -5,11 +5,9 @@
 // is apart. It reports figures; it exits non-zero only when it cannot start or write.
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iomanip>
 #include <iostream>
@@ -23,8 +21,8 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "tools/tool_run.h"
 #include "tools/pictures/picture_pair.h"
+#include "tools/tool_run.h"
 
 namespace {
 
@@ -50,7 +48,6 @@ const Place kPlaces[] = {
     {"water", "the water, the drums, the wooden block and the torch at z 330", false, {0.0, 44.5, 340.0}, 90},
 };
 
-
 // The run as a player who ran there would have it: the gate down, every section boundary before
 // the spot passed (the light window with it) and the fall limits moved on; the rules move them one
 // per frame only, so the start's fall limit would take the spot for a fall at once.
@@ -69,7 +66,6 @@ void placeRunAt(Game& game, const glm::dvec3& position) {
   // The follow camera's height trails the player's by seconds; a runner would have brought it along.
   game.camera->smoothedHeight = static_cast<float>(position.y);
 }
-
 
 void printDifference(const std::string& name, const PictureDifference& d) {
   std::cout << "  " << name << ": " << d.differingPixels << " of " << d.pixels << " pixels differ; mean absolute "
@@ -96,9 +92,7 @@ int main(int argc, char** argv) {
   double simulatedTime = 0.0;  // seconds; every frame steps by exactly kFrameSeconds
   Game game(physicsWorld, level);
   game.clock = [&simulatedTime] { return simulatedTime; };
-  const std::string settingsPath = writeToolSettings("kellvane-pictures");
-  const int failed = game.startUp(settingsPath);
-  std::filesystem::remove(settingsPath);
+  const int failed = startUpForTool(game, "kellvane-pictures");
   if (failed) return failed;
   const int width = game.settings.width, height = game.settings.height;
 
