@@ -172,6 +172,13 @@ std::uint64_t rasterStateKey() {
   return keyOfBytes(state, sizeof(state));
 }
 
+// The window bound again over its whole size and cleared, as after every pass.
+void backToWindow(int windowWidth, int windowHeight) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, windowWidth, windowHeight);
+  drawCulling.clearWindow();
+}
+
 }  // namespace
 
 ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const ShadowCasterTable& casters,
@@ -210,9 +217,7 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
 
 void ShadowMap::endPass(int windowWidth, int windowHeight) {
   drawCulling.endVolume();
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, windowWidth, windowHeight);
-  drawCulling.clearWindow();
+  backToWindow(windowWidth, windowHeight);
   glCullFace(GL_BACK);
 }
 
@@ -249,11 +254,7 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
     const float key[4] = {light.x, light.y, light.z, kCubeFarPlane};
     map.draw(cubeDepthProgram, casters, map.cubeVolume(), keyOfBytes(key, sizeof(key)), map.shadowMatrices,
              [&](bool clearDepth) { map.beginCubePass(*cubeDepthProgram, light, kCubeFarPlane, clearDepth); });
-    if (k + 1 < cubeMaps.size()) {
-      glBindFramebuffer(GL_FRAMEBUFFER, 0);
-      glViewport(0, 0, windowWidth, windowHeight);
-      drawCulling.clearWindow();
-    }
+    if (k + 1 < cubeMaps.size()) backToWindow(windowWidth, windowHeight);
   }
   ShadowMap::endPass(windowWidth, windowHeight);
 }
