@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 
 using namespace course;
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 
 using namespace course;
 

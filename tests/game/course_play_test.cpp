@@ -4,7 +4,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 
 using namespace course;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 #include "render/geometry.h"
 #include "render/random.h"
 #include "support/gl_context.h"

@@ -6,7 +6,7 @@
 #include <glm/gtc/quaternion.hpp>
 #include <string>
 
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 #include "render/geometry.h"
 #include "support/gl_context.h"
 

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "app/camera.h"
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 #include "scene/particle_system.h"
 #include "support/gl_context.h"
 
