@@ -32,7 +32,8 @@ constexpr float kTouchingError = 0.002f;
 constexpr float kHullMargin = 0.04f;
 
 float shapeVolume(const CollisionShape& shape) {
-  if (shape.kind == CollisionShape::Kind::Sphere) return 4.0f / 3.0f * 3.14159265f * shape.radius * shape.radius * shape.radius;
+  if (shape.kind == CollisionShape::Kind::Sphere)
+    return 4.0f / 3.0f * 3.14159265f * shape.radius * shape.radius * shape.radius;
   return 8.0f * shape.halfExtents.x * shape.halfExtents.y * shape.halfExtents.z;
 }
 
@@ -149,7 +150,7 @@ RigidBody* PhysicsWorld::cookConvexBody(const Pose& pose, const std::vector<glm:
 RigidBody* PhysicsWorld::createPrismBody(const Pose& pose, float r, float h) {
   std::vector<glm::vec3> points;
   for (float y : {h / 2.0f, -h / 2.0f}) {
-    const glm::vec2 ring[8] = {{r / 2, r}, {r, r / 2}, {r, -r / 2}, {r / 2, -r},
+    const glm::vec2 ring[8] = {{r / 2, r},   {r, r / 2},   {r, -r / 2}, {r / 2, -r},
                                {-r / 2, -r}, {-r, -r / 2}, {-r, r / 2}, {-r / 2, r}};
     for (const glm::vec2& p : ring) points.emplace_back(p.x, y, p.y);
   }
@@ -160,12 +161,12 @@ RigidBody* PhysicsWorld::createWedgeBody(const Pose& pose, float sx, float sy, f
   const float hx = sx / 2, hy = sy / 2, hz = sz / 2, low = 0.01f * hy;
   // The wedge's twelve triangles, corner by corner; the hull keeps its eight distinct points.
   const std::vector<glm::vec3> points = {
-      {-hx, -hy, hz},  {hx, -hy, hz},   {hx, low, hz},   {hx, low, hz},   {-hx, low, hz},  {-hx, -hy, hz},
-      {hx, -hy, hz},   {hx, -hy, -hz},  {hx, hy, -hz},   {hx, hy, -hz},   {hx, low, hz},   {hx, -hy, hz},
-      {-hx, hy, -hz},  {hx, hy, -hz},   {hx, -hy, -hz},  {hx, -hy, -hz},  {-hx, -hy, -hz}, {-hx, hy, -hz},
-      {-hx, -hy, -hz}, {-hx, -hy, hz},  {-hx, low, hz},  {-hx, low, hz},  {-hx, hy, -hz},  {-hx, -hy, -hz},
-      {-hx, -hy, -hz}, {hx, -hy, -hz},  {hx, -hy, hz},   {hx, -hy, hz},   {-hx, -hy, hz},  {-hx, -hy, -hz},
-      {-hx, low, hz},  {hx, low, hz},   {hx, hy, -hz},   {hx, hy, -hz},   {-hx, hy, -hz},  {-hx, low, hz},
+      {-hx, -hy, hz},  {hx, -hy, hz},  {hx, low, hz},  {hx, low, hz},  {-hx, low, hz},  {-hx, -hy, hz},
+      {hx, -hy, hz},   {hx, -hy, -hz}, {hx, hy, -hz},  {hx, hy, -hz},  {hx, low, hz},   {hx, -hy, hz},
+      {-hx, hy, -hz},  {hx, hy, -hz},  {hx, -hy, -hz}, {hx, -hy, -hz}, {-hx, -hy, -hz}, {-hx, hy, -hz},
+      {-hx, -hy, -hz}, {-hx, -hy, hz}, {-hx, low, hz}, {-hx, low, hz}, {-hx, hy, -hz},  {-hx, -hy, -hz},
+      {-hx, -hy, -hz}, {hx, -hy, -hz}, {hx, -hy, hz},  {hx, -hy, hz},  {-hx, -hy, hz},  {-hx, -hy, -hz},
+      {-hx, low, hz},  {hx, low, hz},  {hx, hy, -hz},  {hx, hy, -hz},  {-hx, hy, -hz},  {-hx, low, hz},
   };
   return cookConvexBody(pose, points);
 }
@@ -199,7 +200,8 @@ RigidBody::~RigidBody() = default;
 void RigidBody::setKinematic(bool kinematic) {
   btRigidBody* body = native->body.get();
   int flags = body->getCollisionFlags();
-  flags = kinematic ? (flags | btCollisionObject::CF_KINEMATIC_OBJECT) : (flags & ~btCollisionObject::CF_KINEMATIC_OBJECT);
+  flags =
+      kinematic ? (flags | btCollisionObject::CF_KINEMATIC_OBJECT) : (flags & ~btCollisionObject::CF_KINEMATIC_OBJECT);
   // Re-joining the world moves the body into the broadphase group of its new kind, so kinematic
   // pieces are never paired with each other or with the ground.
   if (native->world) native->world->removeRigidBody(body);

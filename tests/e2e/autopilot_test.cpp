@@ -1,114 +1,90 @@
-#include "game/autopilot.h"
-
+// The whole course played by the autopilot at three frame rates, without drawing, against the run
+// the original physics library made of it (tests/e2e/course-reference, see its README).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <iostream>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
-#include <vector>
 
-#include "tools/trace/headless_course.h"
-
-using namespace course;
+#include "tools/trace/course_run.h"
 
 namespace {
 
-constexpr double kGiveUp = 90.0;  // seconds of game time
+const std::string kReference = KELLVANE_COURSE_REFERENCE_DIR;
 
-// Plays the course frame by frame as the game loop does, without drawing.
-class CoursePilot {
- public:
-  CoursePilot(HeadlessCourse& c, float dt) : course(c), dt(dt) {}
-
-  void frame() {
-    const bool grounded = (course.world.lastCollisionFlags & kCollisionDown) != 0;
-    const Autopilot::Keys keys = pilot.decide(course.controller->getPosition(), grounded, course.level.clock);
-
-    // The game loop's order: physics, input, player move, scene (end screen), rules.
-    course.world.stepPhysics(dt);
-    moveAxes = glm::vec3(keys.xAxis, 0.0f, keys.zAxis);
-    jumpHeld = keys.jump;
-    course.world.movePlayer(moveAxes, 0.0f, dt);
-    course.level.draw();
-    clockAtDraw = course.level.clock;
-    course.level.update(course.controller->getPosition(), dt);
-  }
-
-  HeadlessCourse& course;
-  float dt;  // seconds, the fixed frame of the run
-  Autopilot pilot;
-  std::ostringstream& log = pilot.log;
-  double clockAtDraw = 0.0;  // seconds, what the end screen printed
+struct Reference {
+  std::vector<TraceRow> rows;
+  CourseSummary events;
 };
 
-int collected(const ModelList& items) {
-  int n = 0;
-  for (int i = 0; i < items.count; ++i) n += items.collected[i] ? 1 : 0;
-  return n;
+const Reference& reference() {
+  static const Reference loaded = [] {
+    Reference r;
+    std::string error;
+    EXPECT_TRUE(readTrace(kReference + "/course_60.expected.txt", &r.rows, &error)) << error;
+    std::ifstream events(kReference + "/course_60.events.txt");
+    r.events = summariseCourseEvents(events);
+    return r;
+  }();
+  return loaded;
+}
+
+bool contains(const std::vector<int>& all, const std::vector<int>& some) {
+  return std::all_of(some.begin(), some.end(), [&](int i) { return std::count(all.begin(), all.end(), i) > 0; });
 }
 
 }  // namespace
 
 // The frame rate of the run, frames per second.
-class AutopilotRun : public ::testing::TestWithParam<int> {};
+class CourseAgainstTheOriginal : public ::testing::TestWithParam<int> {};
 
-TEST_P(AutopilotRun, RunsTheCourseFromTheIntroToTheFinishWithinAMinute) {
-  const float dt = 1.0f / float(GetParam());
-  HeadlessCourse c;
-  c.controller->setPosition(c.level.startPosition);
-  c.level.reset();
-  CoursePilot pilot(c, dt);
+TEST_P(CourseAgainstTheOriginal, TheAutopilotFinishesAsTheOriginalDid) {
+  const Reference& original = reference();
+  ASSERT_EQ(original.rows.size(), 2129u);
+  ASSERT_EQ(original.events.introEnd, 241);
 
+  std::ostringstream events;
+  CourseRun run(GetParam(), nullptr, &events);
+  run.play();
+  std::istringstream lines(events.str());
+  const CourseSummary ours = summariseCourseEvents(lines);
+  const double dt = run.dt;
+  SCOPED_TRACE(events.str());
+
+  // No capture, no fall, every hop of the line taken, and the console's end screen to the byte.
+  EXPECT_EQ(ours.failures, 0);
+  EXPECT_EQ(run.resets, 0);
+  EXPECT_EQ(run.pilot.hop, 18u) << "hops landed";
+  ASSERT_TRUE(run.course.level.finished);
+  const int points = 5 * int(ours.skulls.size()) + int(ours.diamonds.size());
   std::ostringstream screen;
-  std::streambuf* previous = std::cout.rdbuf(screen.rdbuf());
-  int frames = 0;
-  int restarts = 0;
-  double lastClock = 0.0;
-  int skulls = 0, diamonds = 0;
-  while (!c.level.scorePrinted && frames * dt < kGiveUp) {
-    pilot.frame();
-    ++frames;
-    if (frames % 20 == 0 || c.level.failed) {
-      const glm::dvec3 p = c.controller->getPosition();
-      pilot.log << "  t " << c.level.clock << " player (" << p.x << ", " << p.y << ", " << p.z << ") boulder z "
-                << c.level.boulder.body->globalPose().position.z << " y "
-                << c.level.boulder.body->globalPose().position.y << " gate y "
-                << c.level.gate.body->globalPose().position.y << " v " << c.level.boulder.body->linearVelocity().z
-                << (c.level.failed ? " failed" : "") << "\n";
-    }
-    if (c.level.clock < lastClock) {
-      ++restarts;
-      pilot.log << "restart at frame " << frames << "\n";
-      break;
-    }
-    lastClock = c.level.clock;
-    skulls = collected(c.level.skulls);
-    diamonds = collected(c.level.diamonds);
-  }
-  std::cout.rdbuf(previous);
-  const glm::dvec3 end = c.controller->getPosition();
-  std::cout << GetParam() << " frames per second: end at (" << end.x << ", " << end.y << ", " << end.z << ") after "
-            << frames << " frames, skulls " << skulls << ", diamonds " << diamonds << "\n"
-            << screen.str() << std::flush;
+  screen << "FINISH!\nCollected Points: " << points << "\nTime Bonus: " << run.clockAtEndScreen
+         << " Seconds = " << timeBonus(run.clockAtEndScreen)
+         << " Extra Points\nEND SCORE: " << points + timeBonus(run.clockAtEndScreen) << "\n";
+  EXPECT_EQ(run.endScreen, screen.str());
 
-  EXPECT_EQ(restarts, 0);
-  EXPECT_TRUE(c.level.finished);
-  if (!c.level.finished) {
-    std::cout << "autopilot trace:\n" << pilot.log.str() << std::flush;
-    return;
-  }
-  EXPECT_LT(pilot.clockAtDraw, 60.0);
-  EXPECT_GE(skulls, 1);
-  EXPECT_GE(diamonds, c.level.diamonds.count / 2);
-  const int points = 5 * skulls + diamonds;
-  std::ostringstream expected;
-  const double seconds = pilot.clockAtDraw;
-  expected << "FINISH!\nCollected Points: " << points << "\nTime Bonus: " << seconds
-           << " Seconds = " << timeBonus(seconds) << " Extra Points\nEND SCORE: " << points + timeBonus(seconds)
-           << "\n";
-  EXPECT_EQ(screen.str(), expected.str());
-  if (HasFailure()) std::cout << "autopilot trace:\n" << pilot.log.str() << std::flush;
+  // The gate takes four seconds at any rate: the intro ends within a frame of the original's.
+  EXPECT_NEAR(ours.introEnd * dt, original.events.introEnd / 60.0, dt + 1.0 / 60.0);
+  // The finish platform is the same place whatever the rate; at least the original's items.
+  const glm::dvec3 end = run.rows.back().position, originalEnd = original.rows.back().position;
+  EXPECT_LT(glm::distance(end, originalEnd), 0.3);
+  EXPECT_TRUE(contains(ours.skulls, original.events.skulls));
+  EXPECT_TRUE(contains(ours.diamonds, original.events.diamonds));
+
+  std::printf("%d fps: intro ends at frame %d, clock %.4f s, %zu skulls, %zu diamonds, final gap %.3f\n", GetParam(),
+              ours.introEnd, ours.clock, ours.skulls.size(), ours.diamonds.size(), glm::distance(end, originalEnd));
+  if (GetParam() != 60) return;
+  // At the original's own rate: the same frame, clock and items. On the way a hop taken a frame
+  // earlier or later parts the paths for a while; the largest gap is for the log.
+  const TraceComparison path = compareTraces(original.rows, run.rows);
+  std::printf("largest gap %.3f at frame %d\n", path.largestGap, path.largestGapFrame);
+  EXPECT_NEAR(ours.introEnd, original.events.introEnd, 1);
+  EXPECT_NEAR(ours.clock, original.events.clock, 0.2);
+  EXPECT_EQ(ours.skulls, original.events.skulls);
+  EXPECT_EQ(ours.diamonds, original.events.diamonds);
 }
 
-INSTANTIATE_TEST_SUITE_P(FrameRates, AutopilotRun, ::testing::Values(30, 60, 144),
+INSTANTIATE_TEST_SUITE_P(FrameRates, CourseAgainstTheOriginal, ::testing::Values(30, 60, 144),
                          [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "fps"; });

@@ -44,9 +44,9 @@ class CourseRun {
 
 // What a course run's events say, as the reference's comparison reads them.
 struct CourseSummary {
-  int introEnd = -1;    // the frame of the intro's own section step; -1: never
-  int finished = -1;    // the frame the finish was reached; -1: never
-  double clock = -1.0;  // seconds on the end screen; negative: never printed
+  int introEnd = -1;                  // the frame of the intro's own section step; -1: never
+  int finished = -1;                  // the frame the finish was reached; -1: never
+  double clock = -1.0;                // seconds on the end screen; negative: never printed
   std::vector<int> skulls, diamonds;  // indices picked up, in order
   int failures = 0;
 };
