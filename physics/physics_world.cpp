@@ -181,8 +181,9 @@ bool PhysicsWorld::raycast(const glm::vec3& from, const glm::vec3& to, glm::vec3
 
 void PhysicsWorld::stepPhysics(float dt) {
   // The frame's measured time is the step: a broken clock's NaN or infinity would turn every
-  // moving body's pose into NaN for good, so such a frame does not step at all.
-  if (!std::isfinite(dt)) return;
+  // moving body's pose into NaN for good, and a clock that went back would run the world
+  // backwards, so such a frame does not step at all.
+  if (!std::isfinite(dt) || dt < 0.0f) return;
   // No fixed sub-steps: one step as long as the frame, as the game's timing expects. A frame of
   // zero seconds steps nothing, and a piece moved before it stays awake for the next real step.
   if (scene->world.stepSimulation(dt, 0) == 0) return;

@@ -17,9 +17,10 @@ constexpr float kFlyingSpeed = 25.0f;       // world units per second, debug fly
 
 void PhysicsWorld::movePlayer(glm::vec3 axes, float mode, float dt) {
   if (!playerController) return;
-  // A frame whose length is not a number would poison the vertical velocity for good: skip it,
-  // as the simulation step does.
-  if (!std::isfinite(dt)) return;
+  // A frame whose length is not a number would poison the vertical velocity for good, and one of
+  // negative length would move the player backwards and undo the fall: skip it, as the simulation
+  // step does.
+  if (!std::isfinite(dt) || dt < 0.0f) return;
   // World x and z, not normalised: a diagonal is sqrt(2) times as fast.
   glm::vec3 velocity = axes * moveSpeed;
   if (mode == 0.0f) {
