@@ -40,6 +40,11 @@ constexpr float kFaceProbe = 0.05f;
 bool isStaticBody(const btCollisionObject* object) { return object->isStaticObject() && !object->isKinematicObject(); }
 bool isDynamicBody(const btCollisionObject* object) { return !object->isStaticOrKinematicObject(); }
 
+template <typename Vec>
+bool finite(const Vec& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 btVector3 toBtD(const glm::dvec3& v) { return btVector3(btScalar(v.x), btScalar(v.y), btScalar(v.z)); }
 
 // The closest surface a sweep reaches. Surfaces are one-sided: one facing along the sweep (the
@@ -321,6 +326,13 @@ struct PlayerController::Native {
       return glm::vec3(0.0f);
     }
     const glm::vec3 motion = glm::vec3(glm::dvec3(toGlm(support->getWorldTransform() * supportLocal)) - supportWorld);
+    // A support whose pose is no longer a number is no support: following it would make the
+    // player's position NaN for good.
+    if (!finite(motion)) {
+      support = nullptr;
+      standingOnMoving = false;
+      return glm::vec3(0.0f);
+    }
     standingOnMoving = glm::any(glm::greaterThan(glm::abs(motion), glm::vec3(kStillSupport)));
     const float rise = glm::dot(motion, up);
     if (rise > 0.0f) {
@@ -348,6 +360,7 @@ struct PlayerController::Native {
     world->rayTest(from, to, ray);
     if (!ray.hasHit()) return false;
     const glm::dvec3 point(toGlm(ray.m_hitPointWorld));
+    if (!finite(point)) return false;
     position = point + glm::dvec3(up) * halfHeight;
     remember(ray.m_collisionObject, point);
     return true;
@@ -407,8 +420,9 @@ std::uint8_t moveCharacter(Native& n, glm::dvec3& position, const MoveRequest& r
     const glm::dvec3 before = position;
     if (n.slide(position, upMotion, rules).collided) {
       flags |= kCollisionUp;
-      // A ceiling cut the lift short: take back no more than was gained.
-      stepOffset = std::min(stepOffset, float(glm::dot(position - before, glm::dvec3(up))));
+      // A ceiling cut the lift short: take back no more than was gained, and nothing when a push
+      // out of it lowered the capsule (a negative step would turn the down pass upward).
+      stepOffset = std::max(0.0f, std::min(stepOffset, float(glm::dot(position - before, glm::dvec3(up)))));
     }
   }
 

@@ -546,6 +546,23 @@ TEST_F(PlayerTest, AFrameOfNonFiniteOrNegativeLengthChangesNothing) {
   EXPECT_TRUE(std::isfinite(world.verticalVelocity));
 }
 
+TEST_F(PlayerTest, ASupportWhosePoseIsNoLongerFiniteIsForgotten) {
+  const float dt = 1.0f / 60.0f;
+  // Standing on a piece whose pose turns into NaN: the support is forgotten, the player keeps its
+  // place and, with the piece out of the way, falls to the ground.
+  RigidBody* piece = kinematicBox({0, 0.5f, 0}, {5, 0.5f, 5});
+  standAt(0, 0, dt);
+  run(0.2f, dt, {0, 0, 0.1f});
+  ASSERT_NEAR(y(), 1.0 + kRestHeight, 1e-3);
+  const float nan = std::nanf("");
+  piece->setGlobalPose(Pose{{nan, nan, nan}});
+  for (int i = 0; i < 60; ++i) {
+    frame(dt, {0, 0, 0.1f});
+    ASSERT_TRUE(std::isfinite(y()) && std::isfinite(player->getPosition().z)) << "frame " << i;
+  }
+  EXPECT_NEAR(y(), kRestHeight, 1e-3);
+}
+
 TEST_F(PlayerTest, DebugFlyingRisesAndSinksAtTwentyFiveAndStillCollides) {
   const float dt = 1.0f / 60.0f;
   kinematicBox({0, 5, 0}, {5, 5, 5});
