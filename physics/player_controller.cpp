@@ -36,6 +36,12 @@ constexpr float kOverlapTolerance = 1e-4f;
 constexpr float kFacingTolerance = 1e-4f;
 // Length of the ray that reads the face under a static hit, either side of the hit, world units.
 constexpr float kFaceProbe = 0.05f;
+// A sweep this close to straight up or down (cosine to up) leads with one half sphere.
+constexpr float kVerticalCosine = 0.999f;
+// Largest correction of a vertical sweep's distance from its contact, world units.
+constexpr float kLargestRefinement = 1e-3f;
+// How far past its reach a sweep is cast, world units.
+constexpr float kPastReach = 1e-3f;
 
 bool isStaticBody(const btCollisionObject* object) { return object->isStaticObject() && !object->isKinematicObject(); }
 bool isDynamicBody(const btCollisionObject* object) { return !object->isStaticOrKinematicObject(); }
@@ -191,6 +197,20 @@ struct PlayerController::Native {
     hit.distance = callback.m_closestHitFraction * length;
     hit.normal = glm::normalize(toGlm(callback.m_hitNormalWorld));
     hit.point = glm::dvec3(toGlm(callback.m_hitPointWorld));
+    // Up and down the capsule meets things with its leading half sphere. The engine's cast stops
+    // within about 1e-7 of the contact, which decides whether a surface lying exactly at the end of
+    // the reach is met; the distance of that half sphere to the plane of the contact is exact,
+    // computed from the contact itself in the query's own float arithmetic. The correction is
+    // only ever of the last digits: anything larger keeps the cast's distance.
+    if (std::fabs(glm::dot(direction, up)) > kVerticalCosine) {
+      const btVector3 leading = start.getOrigin() + dir * btScalar(height * 0.5f);
+      const btVector3 normal = callback.m_hitNormalWorld.normalized();
+      const btScalar facing = dir.dot(normal);
+      if (facing < -kFacingTolerance) {
+        const float exact = float(((callback.m_hitPointWorld - leading).dot(normal) + btScalar(radius)) / facing);
+        if (std::fabs(exact - hit.distance) < kLargestRefinement) hit.distance = exact;
+      }
+    }
     return hit;
   }
 
@@ -272,7 +292,11 @@ struct PlayerController::Native {
         result.collided = result.recovered = true;
         break;
       }
-      const Hit hit = sweep(position, direction, length + contactOffset);
+      // The sweep is cast a little past its reach, since the engine drops a contact at the very
+      // end of a cast; whatever lies beyond the reach is then no hit.
+      const float reach = length + contactOffset;
+      Hit hit = sweep(position, direction, reach + kPastReach);
+      if (hit.object && hit.distance > reach) hit = Hit();
       passThrough.clear();
       if (!hit.object) {
         position = target;

@@ -67,9 +67,10 @@ TEST_P(CourseAgainstTheOriginal, TheAutopilotFinishesAsTheOriginalDid) {
 
   // The gate takes four seconds at any rate: the intro ends within a frame of the original's.
   EXPECT_NEAR(ours.introEnd * dt, original.events.introEnd / 60.0, dt + 1.0 / 60.0);
-  // The finish platform is the same place whatever the rate; at least the original's items.
+  // The finish platform is the same place whatever the rate, give or take one frame's run; at
+  // least the original's items.
   const glm::dvec3 end = run.rows.back().position, originalEnd = original.rows.back().position;
-  EXPECT_LT(glm::distance(end, originalEnd), 0.3);
+  EXPECT_LT(glm::distance(end, originalEnd), 0.3 + (GetParam() == 60 ? 0.0 : 15.0 * dt));
   EXPECT_TRUE(contains(ours.skulls, original.events.skulls));
   EXPECT_TRUE(contains(ours.diamonds, original.events.diamonds));
 
