@@ -132,18 +132,27 @@ launcher_case() {
   check_player_folder "$installed"
   cmp -s "$user/settings.ini" "$installed/settings.ini" || fail "the settings copy is not the default"
 
-  # Starts at once into a fresh folder: each one starts, and the folder is made once, whole.
-  local xdg="$tmp/at once" i pids=()
-  for i in 1 2 3 4 5 6 7 8; do
-    (cd "$tmp/cwd" && exec env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME="$xdg" "$cmd" </dev/null >"$tmp/once$i.txt" 2>&1) &
-    pids+=($!)
-  done
-  for i in 1 2 3 4 5 6 7 8; do
-    wait "${pids[$((i - 1))]}"
-    [ "$(tail -n 1 "$tmp/once$i.txt")" = "ERROR: Failed to init GLFW" ] || fail "start $i of 8 at once: $(cat "$tmp/once$i.txt")"
+  # Two starts at once into a fresh folder, on a slow disk (a cp that writes the first 40 bytes,
+  # waits and then writes the rest): the second, started while the first copies, must not start
+  # the game on half a file, and the folder ends up made once, whole.
+  local xdg="$tmp/at once"
+  mkdir "$tmp/slow" && printf '#!/bin/sh\nhead -c 40 "$2" >"$3"\nsleep 2\ncat "$2" >"$3"\n' >"$tmp/slow/cp" && chmod +x "$tmp/slow/cp"
+  at_once() {
+    (cd "$tmp/cwd" && exec env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME="$xdg" PATH="$tmp/slow:$PATH" "$cmd" \
+      </dev/null >"$tmp/once$1.txt" 2>&1)
+  }
+  at_once 1 &
+  local first=$!
+  sleep 0.5
+  at_once 2
+  cmp -s "$xdg/kellvane/assets/settings.ini" "$installed/settings.ini" ||
+    fail "the second of two starts at once ran the game on $(wc -c <"$xdg/kellvane/assets/settings.ini") bytes of settings"
+  wait $first
+  for i in 1 2; do
+    [ "$(tail -n 1 "$tmp/once$i.txt")" = "ERROR: Failed to init GLFW" ] || fail "start $i of two at once: $(cat "$tmp/once$i.txt")"
   done
   (user="$xdg/kellvane/assets" && check_player_folder "$installed")
-  cmp -s "$xdg/kellvane/assets/settings.ini" "$installed/settings.ini" || fail "eight starts at once: the settings are not the default"
+  cmp -s "$xdg/kellvane/assets/settings.ini" "$installed/settings.ini" || fail "two starts at once: the settings are not the default"
   # A relative XDG_DATA_HOME is to be ignored, as the XDG base directory rules say.
   run env XDG_DATA_HOME=relative "$cmd"
   started || fail "relative XDG_DATA_HOME: $(cat "$tmp/out.txt")"
