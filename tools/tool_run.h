@@ -33,7 +33,8 @@ inline int startUpForTool(Game& game, const std::string& tool) {
     written += static_cast<size_t>(got);
   }
   if (file < 0 || written < text.size()) {
-    std::cout << "ERROR: " << tool << " could not write its settings in memory: " << std::strerror(errno) << std::endl;
+    std::cout << "ERROR: " << tool << " could not write its settings in memory (" << std::strerror(errno)
+              << "); it stops." << std::endl;
     if (file >= 0) close(file);
     return 1;
   }
