@@ -213,6 +213,7 @@ void Game::drawPasses(bool updateParticles) {
   r.playerMesh->draw();
   level.draw();
   drawCulling.endVolume();
+  unbindSceneShadows();
 
   // 12-13. Sky, flames.
   frameProbe.mark(FrameStage::Sky);

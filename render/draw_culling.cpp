@@ -92,16 +92,34 @@ void DrawCulling::forgetUnit(int u) {
   unit = -1;
 }
 
+DrawCulling::ClearState DrawCulling::clearState() {
+  ClearState state;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &state.framebuffer);
+  glGetIntegerv(GL_DRAW_BUFFER, &state.drawBuffer);
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, state.colour.data());
+  glGetDoublev(GL_DEPTH_CLEAR_VALUE, &state.depth);
+  glGetBooleanv(GL_COLOR_WRITEMASK, state.colourMask.data());
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &state.depthMask);
+  state.scissor = glIsEnabled(GL_SCISSOR_TEST);
+  state.discard = glIsEnabled(GL_RASTERIZER_DISCARD);
+  return state;
+}
+
 void DrawCulling::clearWindow() {
-  std::array<GLfloat, 4> colour{};
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, colour.data());
-  GLint framebuffer = 0;
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
-  if (enabled && windowClear && framebuffer == 0 && colour == windowClearColour) {
+  const ClearState now = clearState();
+  const bool whole = now.framebuffer == 0 && !now.discard && !now.scissor && now.depthMask &&
+                     now.colourMask == std::array<GLboolean, 4>{GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+  // A clear can only be left out where it would write, to the same buffer, the values that a whole
+  // clear already left there: under a write mask or a scissor it writes part of that or nothing.
+  bool same = enabled && windowClear && now.framebuffer == 0 && now.drawBuffer == clear.drawBuffer;
+  for (size_t c = 0; c < 4 && same; ++c) same = !now.colourMask[c] || now.colour[c] == clear.colour[c];
+  same = same && (!now.depthMask || now.depth == clear.depth);
+  if (same) {
     ++skippedClears;
     return;
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  windowClear = framebuffer == 0;
-  windowClearColour = colour;
+  // Only a whole clear of the window leaves it known to be one colour and one depth.
+  if (now.framebuffer == 0) windowClear = whole;
+  if (whole) clear = now;
 }

@@ -50,8 +50,11 @@ class DrawCulling {
   // Clears the window's colour and depth buffers. The shadow passes end with such a clear each,
   // five a frame after the frame's own, with nothing drawn into the window in between; on a
   // software rasteriser every clear of the multisampled window is a pass over all its memory. So
-  // with `enabled` on, a clear is skipped while the window is known to be clear already under the
-  // same clear colour. `windowDrawn` must be called before anything draws into the window.
+  // with `enabled` on, a clear is skipped while the window is known to be clear already with the
+  // values this clear would write (clear colour and depth, under the write masks, to the same draw
+  // buffer); only a clear of the whole window (every write mask on, no scissor test, no rasterizer
+  // discard) makes it known to be clear. `windowDrawn` must be called before anything draws into
+  // the window.
   void clearWindow();
   void windowDrawn() { windowClear = false; }
   long long skippedObjects = 0;  // objects left out since the counters were last zeroed
@@ -71,8 +74,20 @@ class DrawCulling {
   GLuint program = kUnknown;
   int unit = -1;  // active texture unit, -1 unknown
   std::array<GLuint, kUnits> textures{kUnknown, kUnknown};
+  // Everything that decides what a clear writes, and where.
+  struct ClearState {
+    GLint framebuffer = 0;
+    GLint drawBuffer = 0;
+    std::array<GLfloat, 4> colour{};
+    GLdouble depth = 1.0;
+    std::array<GLboolean, 4> colourMask{};
+    GLboolean depthMask = GL_TRUE;
+    GLboolean scissor = GL_FALSE;
+    GLboolean discard = GL_FALSE;
+  };
+  static ClearState clearState();
   bool windowClear = false;
-  std::array<GLfloat, 4> windowClearColour{};
+  ClearState clear;  // that of the last whole clear of the window
 };
 
 // The one filter all passes share (rendering runs on the main thread only).

@@ -26,7 +26,8 @@ void ShadowMap::makeCompareSampler(GLenum wrap) {
   glGenSamplers(1, &compareSampler);
   glSamplerParameteri(compareSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glSamplerParameteri(compareSampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  for (GLenum axis : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R}) glSamplerParameteri(compareSampler, axis, wrap);
+  for (GLenum axis : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R})
+    glSamplerParameteri(compareSampler, axis, wrap);
   const GLfloat border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   glSamplerParameterfv(compareSampler, GL_TEXTURE_BORDER_COLOR, border);
   // 1 where the reference is no farther than the stored depth: lit.
@@ -280,4 +281,8 @@ void bindSceneShadows(Shader& materialProgram, const glm::mat4& lightSpaceMatrix
   }
   // Level drawing binds its textures on the unit that is active; leave it at the diffuse unit.
   glActiveTexture(GL_TEXTURE0);
+}
+
+void unbindSceneShadows() {
+  for (GLuint unit = 2; unit <= 6; ++unit) glBindSampler(unit, 0);
 }

@@ -119,3 +119,6 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
 // active.
 void bindSceneShadows(Shader& materialProgram, const glm::mat4& lightSpaceMatrix, const ShadowMap& sunMap,
                       const std::array<ShadowMap, 4>& cubeMaps);
+// Ends the scene pass's use of units 2 to 6: their comparing samplers are unbound, so that a
+// texture bound there later is sampled as its own parameters say, not as a depth comparison.
+void unbindSceneShadows();

@@ -64,25 +64,30 @@ TexelRect around(const TexelRect& a, const TexelRect& b) {
   return {a.layer, x0, y0, x1 - x0, y1 - y0};
 }
 
-// Whether the map's images are of the store's format: copies between others fail.
-bool copiesWith(GLuint mapTexture, GLenum mapTarget) {
+// Whether every block can be copied between the map and the store: the map's images are of the
+// store's format and each block lies inside the map (a cube map has six layers, a 2D map one).
+// These are the causes of a failed copy, checked before it: the GL error flags are left to the
+// error checks, since an error pending there may have come from anywhere earlier in the frame.
+bool copiesWith(GLuint mapTexture, GLenum mapTarget, const std::vector<TexelRect>& blocks) {
   if (!mapTexture) return false;
   const bool cube = mapTarget == GL_TEXTURE_CUBE_MAP;
   // The active unit's binding is put back: the passes' bind filter remembers it.
-  GLint bound = 0, format = 0;
+  GLint bound = 0, format = 0, width = 0, height = 0;
   glGetIntegerv(cube ? GL_TEXTURE_BINDING_CUBE_MAP : GL_TEXTURE_BINDING_2D, &bound);
   glBindTexture(mapTarget, mapTexture);
-  glGetTexLevelParameteriv(cube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : mapTarget, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  const GLenum image = cube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : mapTarget;
+  glGetTexLevelParameteriv(image, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glGetTexLevelParameteriv(image, 0, GL_TEXTURE_WIDTH, &width);
+  glGetTexLevelParameteriv(image, 0, GL_TEXTURE_HEIGHT, &height);
   glBindTexture(mapTarget, static_cast<GLuint>(bound));
-  return static_cast<GLenum>(format) == kShadowDepthFormat;
-}
-
-// True when no GL error is pending. A copy that fails only raises an error, so every one pending
-// counts against the copies just made; all are taken off, since each would be reported again.
-bool noGlError() {
-  bool clean = true;
-  while (glGetError() != GL_NO_ERROR) clean = false;
-  return clean;
+  if (static_cast<GLenum>(format) != kShadowDepthFormat) return false;
+  const int layers = cube ? 6 : 1;
+  for (const TexelRect& b : blocks) {
+    if (b.layer < 0 || b.layer >= layers || b.x < 0 || b.y < 0 || b.width <= 0 || b.height <= 0 ||
+        b.x + b.width > width || b.y + b.height > height)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -141,7 +146,7 @@ bool SaveUnder::save(GLuint mapTexture, GLenum mapTarget, const std::vector<Texe
     shelf = std::max(shelf, block.height);
   }
   if (kept.empty()) return true;
-  if (!copiesWith(mapTexture, mapTarget)) {
+  if (!copiesWith(mapTexture, mapTarget, blocks)) {
     kept.clear();
     return false;
   }
@@ -159,16 +164,14 @@ bool SaveUnder::save(GLuint mapTexture, GLenum mapTarget, const std::vector<Texe
     glCopyImageSubData(mapTexture, mapTarget, 0, k.from.x, k.from.y, k.from.layer, store, GL_TEXTURE_2D, 0, k.storeX,
                        k.storeY, 0, k.from.width, k.from.height, 1);
   }
-  if (!noGlError()) {
-    kept.clear();
-    return false;
-  }
   return true;
 }
 
 bool SaveUnder::restore(GLuint mapTexture, GLenum mapTarget) {
   if (kept.empty()) return true;
-  const bool copies = copiesWith(mapTexture, mapTarget);
+  std::vector<TexelRect> blocks;
+  for (const Kept& k : kept) blocks.push_back(k.from);
+  const bool copies = copiesWith(mapTexture, mapTarget, blocks);
   if (copies) {
     for (const Kept& k : kept) {
       glCopyImageSubData(store, GL_TEXTURE_2D, 0, k.storeX, k.storeY, 0, mapTexture, mapTarget, 0, k.from.x, k.from.y,
@@ -176,5 +179,5 @@ bool SaveUnder::restore(GLuint mapTexture, GLenum mapTarget) {
     }
   }
   kept.clear();
-  return noGlError() && copies;
+  return copies;
 }

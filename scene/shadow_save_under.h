@@ -42,11 +42,11 @@ class SaveUnder {
   void release();
 
   // Copies the blocks of the map into the store. False, with nothing kept, when they do not all
-  // fit or a copy fails (a map not of kShadowDepthFormat, a GL error); the caller then has to draw
-  // the whole map again next time.
+  // fit or a copy would fail (a map not of kShadowDepthFormat, a block outside the map); the
+  // caller then has to draw the whole map again next time. GL errors are left where they are.
   bool save(GLuint mapTexture, GLenum mapTarget, const std::vector<TexelRect>& blocks);
-  // Copies the kept blocks back into the map they came from and forgets them. False when a copy
-  // failed: the map may then hold anything under the blocks and has to be drawn whole.
+  // Copies the kept blocks back into the map they came from and forgets them. False when the
+  // copies could not be made (another map): the map then has to be drawn whole.
   bool restore(GLuint mapTexture, GLenum mapTarget);
   void forget() { kept.clear(); }
   size_t keptBlocks() const { return kept.size(); }

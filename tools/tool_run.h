@@ -1,11 +1,13 @@
 #pragma once
-// What the benchmark and the picture tool share to drive the real game: a settings file of their
-// own (800 x 800, nothing from the player's) and a restart as the R key makes one.
+// What the benchmark and the picture tool share to drive the real game: settings of their own
+// (800 x 800, nothing from the player's) and a restart as the R key makes one.
+#include <sys/mman.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <glm/glm.hpp>
+#include <iostream>
 #include <string>
 
 #include "app/camera.h"
@@ -14,19 +16,30 @@
 #include "game/level.h"
 #include "physics/player_controller.h"
 
-// The real start-up from a settings file of the tool's own, written into the temporary folder
-// under a name of this process and removed once start-up has read it. Returns start-up's status.
+// The real start-up from settings of the tool's own. They are handed over in a file that lives
+// only in memory, named by its descriptor under /proc: no name in a shared folder that another user
+// could guess and put a link at, and nothing left behind however start-up ends (a fatal message
+// exits, a crash kills). Returns start-up's status.
 inline int startUpForTool(Game& game, const std::string& tool) {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / (tool + "-" + std::to_string(getpid()) + ".ini");
-  {
-    std::ofstream out(path);
-    out << "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = " << tool
-        << "\ndebug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
-           "[light]\nbrightness = 1.0\nparticles = true\n";
+  const std::string text =
+      "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = " + tool +
+      "\ndebug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
+      "[light]\nbrightness = 1.0\nparticles = true\n";
+  const int file = memfd_create((tool + "-settings.ini").c_str(), MFD_CLOEXEC);
+  size_t written = 0;
+  while (file >= 0 && written < text.size()) {
+    const ssize_t got = write(file, text.data() + written, text.size() - written);
+    if (got <= 0) break;
+    written += static_cast<size_t>(got);
   }
-  const int status = game.startUp(path.string());
-  std::filesystem::remove(path);
+  if (file < 0 || written < text.size()) {
+    std::cout << "ERROR: " << tool << " could not write its settings in memory (" << std::strerror(errno)
+              << "); it stops." << std::endl;
+    if (file >= 0) close(file);
+    return 1;
+  }
+  const int status = game.startUp("/proc/self/fd/" + std::to_string(file));
+  close(file);
   return status;
 }
 

@@ -62,10 +62,24 @@ TEST_F(GameFrames, WindowTakesItsSizeAndTheFirstFrameSteps1Over60) {
 }
 
 // The stages as the frame probe sees them: physics and the player, the shadow passes, the scene,
-// the sky and the flames, and the rules last, after everything was drawn from the old state.
+// the sky and the flames, and the rules last, after everything was drawn from the old state. The
+// scene's comparing samplers are gone from units 2 to 6 once the scene is drawn.
 TEST_F(GameFrames, OneFrameRunsItsStagesInOrderAndPausedFramesSkipOnlyTheMove) {
   std::vector<FrameStage> stages;
-  frameProbe.onStage = [&stages](FrameStage stage) { stages.push_back(stage); };
+  std::vector<GLint> samplersAfterScene;
+  frameProbe.onStage = [&](FrameStage stage) {
+    stages.push_back(stage);
+    if (stage != FrameStage::Sky) return;
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    for (GLenum unit = 2; unit <= 6; ++unit) {
+      GLint sampler = -1;
+      glActiveTexture(GL_TEXTURE0 + unit);
+      glGetIntegerv(GL_SAMPLER_BINDING, &sampler);
+      samplersAfterScene.push_back(sampler);
+    }
+    glActiveTexture(static_cast<GLenum>(active));
+  };
   const std::vector<FrameStage> drawing = {FrameStage::SunShadow,   FrameStage::CubeShadow1, FrameStage::CubeShadow2,
                                            FrameStage::CubeShadow3, FrameStage::CubeShadow4, FrameStage::Scene,
                                            FrameStage::Sky,         FrameStage::Particles,   FrameStage::Rules,
@@ -74,6 +88,7 @@ TEST_F(GameFrames, OneFrameRunsItsStagesInOrderAndPausedFramesSkipOnlyTheMove) {
   whole.insert(whole.end(), drawing.begin(), drawing.end());
   frame(1.0 / 60.0);
   EXPECT_EQ(stages, whole);
+  EXPECT_EQ(samplersAfterScene, std::vector<GLint>(5, 0)) << "units 2 to 6 after the scene";
 
   key(GLFW_KEY_SPACE, GLFW_PRESS);
   key(GLFW_KEY_SPACE, GLFW_RELEASE);

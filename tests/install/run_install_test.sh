@@ -5,10 +5,13 @@
 #             window, no load failure, the player's settings copy and links, escape; then the player's
 #             edited copy (width 640) in use after the installed tree has moved
 #   launcher  the command's choices, without a display (the game then stops at once): where the
-#             player's folder goes, and what it refuses to overwrite
-#   tree      exactly the listed files, only the two programs executable, the data as built
+#             player's folder goes, a settings copy cut short or made by two starts at once, what
+#             it refuses to overwrite or leaves alone, and the links it removes
+#   tree      exactly the listed files, only the command and the program executable, the data as
+#             built, the manual page, the changelog and the copyright file
 #   desktop   the menu entry validates and names the installed command and icons
-#   deb       the package's control fields, dependencies read from the binary, and its files
+#   deb       the package's control fields, dependencies read from the binary, its files, and
+#             lintian's verdict (no error, no warning) where lintian is installed
 set -u
 build=$(cd "$1" && pwd)
 case_name=$2
@@ -20,6 +23,16 @@ trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL ($case_name): $*"; exit 1; }
 source "$here/../support/game_window.sh"
 expected=$(grep -v '^#' "$here/installed-files.txt")
+
+# The copyright file in Debian's machine-readable format, carrying LICENSE's text.
+check_copyright() {
+  local file=$1 line
+  [ "$(head -n 1 "$file")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+    fail "$file is not in the machine-readable format: $(head -n 1 "$file")"
+  while read -r line; do
+    [ -z "$line" ] || grep -qxF " $line" "$file" || fail "$file lacks LICENSE's line '$line'"
+  done <"$here/../../LICENSE"
+}
 
 stage() {
   DESTDIR="$tmp/stage" "$cmake" --install "$build" --prefix /usr >"$tmp/install.txt" 2>&1 ||
@@ -76,9 +89,9 @@ game_case() {
   xdg="$tmp/xdg data" away="$tmp/somewhere else" user="$tmp/xdg data/kellvane/assets"
   mkdir -p "$away"
   local prefix="$tmp/stage/usr"
-  play Kellvane 800x800 "$prefix/bin/kellvane"
-  check_player_folder "$prefix/share/kellvane/assets"
-  cmp -s "$user/settings.ini" "$prefix/share/kellvane/assets/settings.ini" || fail "the first settings copy is not the default"
+  play Kellvane 800x800 "$prefix/games/kellvane"
+  check_player_folder "$prefix/share/games/kellvane/assets"
+  cmp -s "$user/settings.ini" "$prefix/share/games/kellvane/assets/settings.ini" || fail "the first settings copy is not the default"
   [ -z "$(ls -A "$away")" ] || fail "something was written where the game was started: $(ls -A "$away")"
 
   sed -i 's/^width = 800$/width = 640/' "$user/settings.ini"
@@ -86,14 +99,16 @@ game_case() {
   # The same installation moved elsewhere and found on the PATH, as a reinstall would leave it.
   mv "$tmp/stage" "$tmp/moved stage"
   prefix="$tmp/moved stage/usr"
-  play Kellvane 640x800 env PATH="$prefix/bin:$PATH" kellvane
+  play Kellvane 640x800 env PATH="$prefix/games:$PATH" kellvane
   grep -qx 'width = 640' "$user/settings.ini" || fail "the second start overwrote the player's settings"
-  check_player_folder "$prefix/share/kellvane/assets"
+  check_player_folder "$prefix/share/games/kellvane/assets"
 }
 
 launcher_case() {
   stage
-  local cmd="$tmp/stage/usr/bin/kellvane" home="$tmp/home with space" code
+  # Spaces and backslashes in the path: the messages must show it as it is.
+  local cmd="$tmp/stage/usr/games/kellvane" home="$tmp/home with space\\tand\\cbackslashes" code
+  local installed="$tmp/stage/usr/share/games/kellvane/assets"
   mkdir -p "$home" "$tmp/cwd"
   user="$home/.local/share/kellvane/assets"
   # Without a display the game stops at once with this as its last line: seeing it means the
@@ -103,10 +118,41 @@ launcher_case() {
     (cd "$tmp/cwd" && exec env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" "$@" </dev/null >"$tmp/out.txt" 2>&1)
   }
 
+  # A copy of the settings cut short (here by a cp that fails half way, as on a full disk) leaves
+  # no settings file behind to be kept as the player's: the next start copies them whole.
+  mkdir "$tmp/short" && printf '#!/bin/sh\nhead -c 40 "$2" >"$3"\nexit 1\n' >"$tmp/short/cp" && chmod +x "$tmp/short/cp"
+  run env -u XDG_DATA_HOME PATH="$tmp/short:$PATH" "$cmd"
+  code=$?
+  [ $code = 1 ] && ! started || fail "a failed copy: code $code, output: $(cat "$tmp/out.txt")"
+  [ ! -e "$user/settings.ini" ] || fail "a copy cut short was left as the player's settings ($(wc -c <"$user/settings.ini") bytes)"
+
   run env -u XDG_DATA_HOME "$cmd"
   code=$?
   [ $code = 1 ] && started || fail "no XDG_DATA_HOME: code $code, output: $(cat "$tmp/out.txt")"
-  check_player_folder "$tmp/stage/usr/share/kellvane/assets"
+  check_player_folder "$installed"
+  cmp -s "$user/settings.ini" "$installed/settings.ini" || fail "the settings copy is not the default"
+
+  # Two starts at once into a fresh folder, on a slow disk (a cp that writes the first 40 bytes,
+  # waits and then writes the rest): the second, started while the first copies, must not start
+  # the game on half a file, and the folder ends up made once, whole.
+  local xdg="$tmp/at once"
+  mkdir "$tmp/slow" && printf '#!/bin/sh\nhead -c 40 "$2" >"$3"\nsleep 2\ncat "$2" >"$3"\n' >"$tmp/slow/cp" && chmod +x "$tmp/slow/cp"
+  at_once() {
+    (cd "$tmp/cwd" && exec env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME="$xdg" PATH="$tmp/slow:$PATH" "$cmd" \
+      </dev/null >"$tmp/once$1.txt" 2>&1)
+  }
+  at_once 1 &
+  local first=$!
+  sleep 0.5
+  at_once 2
+  cmp -s "$xdg/kellvane/assets/settings.ini" "$installed/settings.ini" ||
+    fail "the second of two starts at once ran the game on $(wc -c <"$xdg/kellvane/assets/settings.ini") bytes of settings"
+  wait $first
+  for i in 1 2; do
+    [ "$(tail -n 1 "$tmp/once$i.txt")" = "ERROR: Failed to init GLFW" ] || fail "start $i of two at once: $(cat "$tmp/once$i.txt")"
+  done
+  (user="$xdg/kellvane/assets" && check_player_folder "$installed")
+  cmp -s "$xdg/kellvane/assets/settings.ini" "$installed/settings.ini" || fail "two starts at once: the settings are not the default"
   # A relative XDG_DATA_HOME is to be ignored, as the XDG base directory rules say.
   run env XDG_DATA_HOME=relative "$cmd"
   started || fail "relative XDG_DATA_HOME: $(cat "$tmp/out.txt")"
@@ -148,6 +194,27 @@ launcher_case() {
   code=$?
   [ $code = 1 ] && grep -q "neither XDG_DATA_HOME nor HOME" "$tmp/out.txt" ||
     fail "without HOME: code $code, output: $(cat "$tmp/out.txt")"
+  run env -u XDG_DATA_HOME HOME="relative home" "$cmd"
+  code=$?
+  [ $code = 1 ] && ! started && grep -qF "HOME (relative home) is not an absolute path" "$tmp/out.txt" ||
+    fail "a relative HOME: code $code, output: $(cat "$tmp/out.txt")"
+  [ -z "$(ls -A "$tmp/cwd")" ] || fail "a relative HOME: wrote $(ls -A "$tmp/cwd") where it started"
+
+  # The player's own link in place of the installed data is kept and named; the game still starts.
+  # Links this command made to data no longer installed (in this tree or an earlier one) go; the
+  # player's own dangling link, their files, and the files the game keeps for them stay.
+  rm -r "$user/textures" && mkdir "$tmp/my textures" && ln -s "$tmp/my textures" "$user/textures"
+  ln -s "$installed/retired.png" "$user/retired.png"
+  ln -s /opt/old/share/kellvane/assets/gone "$user/gone"
+  ln -s "$tmp/nowhere" "$user/mine"
+  touch "$user/notes.txt" "$user/../best-runs.txt"
+  run env -u XDG_DATA_HOME "$cmd"
+  started && grep -qF "$user/textures is a link of your own" "$tmp/out.txt" ||
+    fail "the player's own link: $(cat "$tmp/out.txt")"
+  [ "$(readlink "$user/textures")" = "$tmp/my textures" ] || fail "the player's own link now points to $(readlink "$user/textures")"
+  [ ! -L "$user/retired.png" ] && [ ! -L "$user/gone" ] || fail "links to data no longer installed were kept: $(ls -A "$user")"
+  [ -L "$user/mine" ] && [ -f "$user/notes.txt" ] && [ -f "$user/../best-runs.txt" ] ||
+    fail "the player's own entries were touched: $(ls -A "$user" "$user/..")"
 }
 
 tree_case() {
@@ -160,15 +227,20 @@ tree_case() {
 $(diff <(echo "$expected") <(echo "$actual"))"
   [ -z "$(find "$tmp/stage" -type d -empty)" ] || fail "empty folders: $(find "$tmp/stage" -type d -empty)"
   execs=$(cd "$tmp/stage/usr" && find . -type f -perm /111 | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
-  [ "$execs" = "bin/kellvane share/kellvane/kellvane " ] || fail "the executable files are: $execs"
-  ! readelf -d "$tmp/stage/usr/share/kellvane/kellvane" | grep -E 'RPATH|RUNPATH' ||
+  [ "$execs" = "games/kellvane libexec/kellvane/kellvane " ] || fail "the executable files are: $execs"
+  ! readelf -d "$tmp/stage/usr/libexec/kellvane/kellvane" | grep -E 'RPATH|RUNPATH' ||
     fail "the installed game looks for libraries in the folders above"
   # The data is the build's (the baker's files and the copied text files), byte for byte.
   local file
   while read -r file; do
-    cmp -s "$tmp/stage/usr/share/kellvane/$file" "$build/$file" || fail "$file differs from the build's"
-  done < <(cd "$tmp/stage/usr/share/kellvane" && find assets -type f)
-  cmp -s "$tmp/stage/usr/share/doc/kellvane/copyright" "$here/../../LICENSE" || fail "the copyright file is not LICENSE"
+    cmp -s "$tmp/stage/usr/share/games/kellvane/$file" "$build/$file" || fail "$file differs from the build's"
+  done < <(cd "$tmp/stage/usr/share/games/kellvane" && find assets -type f)
+  check_copyright "$tmp/stage/usr/share/doc/kellvane/copyright"
+  local version
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+  zcat "$tmp/stage/usr/share/doc/kellvane/changelog.gz" | head -n 1 | grep -q "^kellvane ($version) " ||
+    fail "the changelog's first entry is not version $version"
+  zcat "$tmp/stage/usr/share/man/man6/kellvane.6.gz" | grep -q '^\.TH KELLVANE 6 ' || fail "no manual page in section 6"
 }
 
 desktop_case() {
@@ -178,7 +250,7 @@ desktop_case() {
   [ -z "$out" ] || fail "desktop-file-validate has remarks: $out"
   grep -qx 'Categories=Game;ActionGame;' "$entry" || fail "not in the menu's game and action game categories"
   command=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
-  [ -x "$tmp/stage/usr/bin/$command" ] || fail "Exec names '$command', not an installed command"
+  [ -x "$tmp/stage/usr/games/$command" ] || fail "Exec names '$command', not an installed command"
   icon=$(sed -n 's/^Icon=//p' "$entry")
   for picture in "$tmp/stage/usr/share/icons/hicolor"/*/apps/"$icon".png; do
     [ -f "$picture" ] || break
@@ -218,7 +290,7 @@ deb_case() {
   # that holds it on this machine.
   names=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/[[:space:]]//g; s/:any$//')
   dpkg-deb -x "$deb" "$tmp/root"
-  local game="$tmp/root/usr/share/kellvane/kellvane"
+  local game="$tmp/root/usr/libexec/kellvane/kellvane"
   for lib in $(readelf -d "$game" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
     path=$(ldd "$game" | awk -v l="$lib" '$1 == l {print $3}')
     [ -n "$path" ] || fail "$lib is not found on this machine"
@@ -236,9 +308,19 @@ deb_case() {
   files=$(echo "$listing" | grep -v '^d' | awk '{print $6}' | sed 's|^\./usr/||' | LC_ALL=C sort)
   [ "$files" = "$expected" ] || fail "the package's files are not the listed ones (< listed, > packed):
 $(diff <(echo "$expected") <(echo "$files"))"
-  echo "$listing" | grep -qE '^-rwxr-xr-x .* \./usr/bin/kellvane$' || fail "the command is not executable in the package"
+  echo "$listing" | grep -qE '^-rwxr-xr-x .* \./usr/games/kellvane$' || fail "the command is not executable in the package"
   file "$game" | grep -q ', stripped' || fail "the packed game is not stripped: $(file "$game")"
-  cmp -s "$tmp/root/usr/share/doc/kellvane/copyright" "$here/../../LICENSE" || fail "the copyright file is not LICENSE"
+  check_copyright "$tmp/root/usr/share/doc/kellvane/copyright"
+
+  # Debian's own checker, where it is installed (it is not among the build's dependencies).
+  if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" >"$tmp/lintian.txt" 2>&1
+    local code=$?
+    cat "$tmp/lintian.txt"
+    [ $code = 0 ] && ! grep -qE '^[EW]: ' "$tmp/lintian.txt" || fail "lintian (code $code) has errors or warnings (above)"
+  else
+    echo "SKIP lintian: not installed (apt-get install lintian to run Debian's package checker here)"
+  fi
 }
 
 case "$case_name" in

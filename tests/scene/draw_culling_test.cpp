@@ -173,3 +173,82 @@ TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhileTheWindowIsStillClearInTheSa
   EXPECT_EQ(pixel(), green);
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+// Every piece of state that decides what a clear writes: changed between two clears, the picture
+// with skipping (colour and depth) is the one with every clear made. The window is painted
+// behind the filter's back first, so that a clear left out wrongly shows.
+TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhereItWouldWriteNothingNew) {
+  struct Case {
+    const char* name;
+    void (*first)();   // state of the clear after the painting
+    void (*second)();  // state of the clear after that
+    bool skipped;      // whether the second is left out
+  };
+  const Case cases[] = {
+      {"another clear depth", [] {}, [] { glClearDepth(0.5); }, false},
+      {"a colour write mask, then none", [] { glColorMask(GL_FALSE, GL_TRUE, GL_TRUE, GL_TRUE); }, [] {}, false},
+      {"a depth write mask, then none", [] { glDepthMask(GL_FALSE); }, [] {}, false},
+      {"a scissor, then none",
+       [] {
+         glEnable(GL_SCISSOR_TEST);
+         glScissor(0, 0, 1, 1);
+       },
+       [] {}, false},
+      {"rasterizer discard, then none", [] { glEnable(GL_RASTERIZER_DISCARD); }, [] {}, false},
+      {"the same values under a colour mask", [] {},
+       [] {
+         glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE);
+         glClearColor(0.2f, 0.9f, 0.6f, 1.0f);  // green is masked off
+       },
+       true},
+      {"the same values under a scissor", [] {},
+       [] {
+         glEnable(GL_SCISSOR_TEST);
+         glScissor(1, 1, 2, 2);
+       },
+       true},
+  };
+  auto reset = [] {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_RASTERIZER_DISCARD);
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClearDepth(1.0);
+  };
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::array<std::vector<unsigned char>, 2> colours;
+    std::array<std::vector<float>, 2> depths;
+    for (int optimised = 0; optimised < 2; ++optimised) {
+      drawCulling.enabled = optimised == 1;
+      reset();
+      drawCulling.windowDrawn();
+      drawCulling.clearWindow();
+      glClearColor(1.0f, 0.0f, 0.0f, 1.0f);  // painted red at depth 0.25
+      glClearDepth(0.25);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      drawCulling.windowDrawn();
+      reset();
+      c.first();
+      drawCulling.clearWindow();
+      reset();
+      c.second();
+      const long long skipped = drawCulling.skippedClears;
+      drawCulling.clearWindow();
+      if (optimised) EXPECT_EQ(drawCulling.skippedClears - skipped, c.skipped ? 1 : 0);
+      reset();
+      glFinish();
+      colours[optimised].resize(4 * 4 * 4);
+      depths[optimised].resize(4 * 4);
+      glReadPixels(0, 0, 4, 4, GL_RGBA, GL_UNSIGNED_BYTE, colours[optimised].data());
+      glReadPixels(0, 0, 4, 4, GL_DEPTH_COMPONENT, GL_FLOAT, depths[optimised].data());
+    }
+    EXPECT_EQ(colours[1], colours[0]);
+    EXPECT_EQ(depths[1], depths[0]);
+    EXPECT_NE(depths[0][0], 0.0f) << "the depths were read";
+  }
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}

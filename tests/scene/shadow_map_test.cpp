@@ -548,7 +548,7 @@ TEST_F(ShadowMaps, TheSceneReadsEachMapThroughAComparingSamplerThatBlendsAcrossA
     }
   }
   glUseProgram(0);
-  for (int unit = 2; unit <= 6; ++unit) glBindSampler(static_cast<GLuint>(unit), 0);
+  unbindSceneShadows();
 
   const GLuint sampler = sun.compareSampler;
   sun.release();

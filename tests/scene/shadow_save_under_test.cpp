@@ -210,4 +210,39 @@ TEST_F(SaveUnderGl, ACopyTheDriverRefusesKeepsNothing) {
   EXPECT_FALSE(under.restore(other, GL_TEXTURE_2D)) << "nor may a failed restore pass for done";
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR)) << "the failure is handled, not left behind";
   glDeleteTextures(1, &other);
+
+  // Blocks outside the map are refused before any copy is tried.
+  ShadowMap cube;
+  cube.setUpCube();
+  const int size = map.width;
+  const struct {
+    const ShadowMap& map;
+    GLenum target;
+    TexelRect block;
+  } outside[] = {{map, GL_TEXTURE_2D, {0, size - 5, 0, 10, 10}},
+                 {map, GL_TEXTURE_2D, {0, 0, -1, 10, 10}},
+                 {map, GL_TEXTURE_2D, {1, 0, 0, 10, 10}},
+                 {cube, GL_TEXTURE_CUBE_MAP, {6, 0, 0, 10, 10}},
+                 {cube, GL_TEXTURE_CUBE_MAP, {5, 0, size - 9, 10, 10}}};
+  for (const auto& c : outside) {
+    EXPECT_FALSE(under.save(c.map.depthTexture, c.target, {c.block})) << "layer " << c.block.layer;
+    EXPECT_EQ(under.keptBlocks(), 0u);
+  }
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// An error raised before the copies is not theirs: they are made and kept, and the error stays for
+// whoever checks for errors (the tests, the benchmark, the debug output).
+TEST_F(SaveUnderGl, AnEarlierGlErrorIsNeitherBlamedOnTheCopiesNorTakenAway) {
+  ShadowMap map;
+  map.setUp2D();
+  SaveUnder under;
+  glEnable(0xFFFF);  // no such capability: GL_INVALID_ENUM
+  EXPECT_TRUE(under.save(map.depthTexture, GL_TEXTURE_2D, {{0, 0, 0, 10, 10}}));
+  EXPECT_EQ(under.keptBlocks(), 1u);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM));
+  glEnable(0xFFFF);
+  EXPECT_TRUE(under.restore(map.depthTexture, GL_TEXTURE_2D));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM));
+  EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
