@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   # cpack -G DEB reads the game's libraries with dpkg-shlibdeps and file; the menu entry is validated
   dpkg-dev file desktop-file-utils
+  # the install tests check the Debian package with lintian
+  lintian
 )
 missing=()
 for p in "${packages[@]}"; do
