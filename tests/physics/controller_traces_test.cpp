@@ -113,8 +113,8 @@ TEST(ControllerTraces, ComparisonAllowsSmallFinalAndBoundedLargestGaps) {
   EXPECT_DOUBLE_EQ(f.sidesFlagsAgree, 0.8);
 }
 
-// Small damaged scenarios: each is refused with a message naming the file and the field.
-TEST(ControllerTraces, ReaderRefusesDamagedScenarios) {
+// Small damaged scenarios and traces: each is refused with a message naming the file (and the field).
+TEST(ControllerTraces, ReaderRefusesDamagedScenariosAndTraces) {
   const std::string valid = R"({"name": "probe", "dt": 0.016666668, "frames": 3, "start": [0, 2.55, 0],
     "ground": true, "moveSpeed": 15,
     "bodies": [{"kind": "kinematic", "shape": "box", "position": [0, 0.5, 0], "size": [40, 1, 40]},
@@ -176,5 +176,18 @@ TEST(ControllerTraces, ReaderRefusesDamagedScenarios) {
   error.clear();
   EXPECT_FALSE(readScenario((dir / "absent.json").string(), &scenario, &error));
   EXPECT_NE(error.find("absent.json"), std::string::npos) << error;
+
+  // Traces: a folder, a file whose reading fails, an empty file and one out of order are no trace.
+  std::vector<TraceRow> rows;
+  ASSERT_TRUE(readTrace(write("good.txt", "0 0 2.55 0 4 -9\n1 0 2.55 0.25 0 -9\n"), &rows, &error)) << error;
+  EXPECT_EQ(rows.size(), 2u);
+  for (const std::string& path : {dir.string(), std::string("/proc/self/mem"), write("empty.txt", "\n"),
+                                  write("skips.txt", "0 0 2.55 0 4 -9\n2 0 2.55 0.5 0 -9\n")}) {
+    error.clear();
+    rows.assign(1, TraceRow{});
+    EXPECT_FALSE(readTrace(path, &rows, &error)) << path;
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_EQ(rows.size(), 1u) << path << ": left as it was";
+  }
   fs::remove_all(dir);
 }

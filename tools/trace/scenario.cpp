@@ -428,6 +428,9 @@ bool readTrace(const std::string& path, std::vector<TraceRow>* out, std::string*
                   std::to_string(rows.size()) + " was due");
     rows.push_back(row);
   }
+  // A folder opens like a file and then fails to read, as does a file the system cannot read.
+  if (file.bad()) return fail("cannot be read");
+  if (rows.empty()) return fail("holds no frames");
   *out = std::move(rows);
   return true;
 }

@@ -69,7 +69,8 @@ std::vector<TraceRow> runScenario(const Scenario& scenario);
 std::string formatTraceRow(const TraceRow& row);
 
 // Reads a trace in that format (a reference file or the trace tool's output); the frames must count
-// up from 0. Returns false with "FILE: line N: problem" in *error.
+// up from 0 and there must be at least one. Returns false with "FILE: problem" in *error and *out
+// untouched for a file that cannot be opened or read, or a line that is off.
 bool readTrace(const std::string& path, std::vector<TraceRow>* out, std::string* error);
 
 // How far a trace strays from the reference. The README's rule: the final position within 0.3 and no
