@@ -238,7 +238,9 @@ TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhereItWouldWriteNothingNew) {
       c.second();
       const long long skipped = drawCulling.skippedClears;
       drawCulling.clearWindow();
-      if (optimised) EXPECT_EQ(drawCulling.skippedClears - skipped, c.skipped ? 1 : 0);
+      if (optimised) {
+        EXPECT_EQ(drawCulling.skippedClears - skipped, c.skipped ? 1 : 0);
+      }
       reset();
       glFinish();
       colours[optimised].resize(4 * 4 * 4);
