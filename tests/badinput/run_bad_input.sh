@@ -17,7 +17,7 @@ rm -f "$settings"
 # Plays until the window shows, then presses escape; expects exit code 0. The game's window is
 # found by its process id, so that any title works.
 play() {
-  local tries=${1:-2}
+  local tries=${1:-4}
   rm -f "$work/out.txt"
   (cd "$work" && exec "$build/kellvane" </dev/null >"$work/out.txt" 2>&1) &
   local game=$! win
@@ -27,7 +27,7 @@ play() {
     local early=$?
     # A busy X server sometimes refuses a connection; that is the test machine, not the game.
     if [ "$tries" -gt 1 ] && grep -q "Failed to open display" "$work/out.txt"; then
-      sleep 2
+      sleep 3
       play $((tries - 1))
       return
     fi
