@@ -563,6 +563,19 @@ TEST_F(PlayerTest, ASupportWhosePoseIsNoLongerFiniteIsForgotten) {
   EXPECT_NEAR(y(), kRestHeight, 1e-3);
 }
 
+TEST_F(PlayerTest, APushDownOutOfACeilingNeverTurnsTheDownPassUpward) {
+  // Falling slowly under a slab come 0.3 into the head, far above the ground: the up pass's push
+  // out of the slab lowers the capsule, and the fall goes on down; nothing below, so no ground.
+  const float dt = 1.0f / 60.0f;
+  player->setPosition({0.0, 10.0, 0.0});
+  kinematicBox({0, 11.5f - 0.3f + 0.5f, 0}, {5, 0.5f, 5});
+  world.verticalVelocity = -10.0f;
+  world.lastCollisionFlags = 0;
+  const std::uint8_t flags = frame(dt, {0, 0, 0.1f});
+  EXPECT_FALSE(flags & kCollisionDown) << "flags " << int(flags);
+  EXPECT_LT(y(), 10.0 - 0.3);
+}
+
 TEST_F(PlayerTest, DebugFlyingRisesAndSinksAtTwentyFiveAndStillCollides) {
   const float dt = 1.0f / 60.0f;
   kinematicBox({0, 5, 0}, {5, 5, 5});
