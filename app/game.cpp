@@ -115,7 +115,7 @@ void Game::makeScene() {
   groundLights = makeGroundLights();
 
   // 22. Camera.
-  camera = std::make_unique<Camera>(settings.fov);
+  camera = std::make_unique<Camera>(settings.fov, settings.aspect());
   camera->debug = settings.debug;
   if (settings.debug) glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
 

@@ -15,6 +15,9 @@ struct Settings {
   float farPlane = 100.0f;  // read but unused
   float brightness = 1.0f;  // factor on every start-up material's ambient coefficient
   bool particles = true;
+
+  // The picture's proportions: the window's width over its height.
+  float aspect() const { return static_cast<float>(width) / static_cast<float>(height); }
 };
 
 // Reads the file; when it cannot be opened or does not parse, prints the one warning and returns
