@@ -42,6 +42,8 @@ class Game {
   // Steps 8 to 13 of a frame: the shadow passes, the scene, the sky and the flames. frame() calls
   // it once; a benchmark may draw the same state again, without moving the flames.
   void drawPasses(bool updateParticles = true);
+  // Step 13c: the HUD over the finished picture, when the `hud` setting made a text renderer.
+  void drawHud();
 
   // Seconds; the game uses the window library's timer, tests substitute their own.
   std::function<double()> clock = [] { return glfwGetTime(); };
@@ -79,10 +81,8 @@ class Game {
   int fail(const std::string& message, bool glfwInitialised);
   bool finishNoted = false;  // the finished run has gone into the best runs
   void makeScene();
-  // Steps 13b and 13c: a run finished in this frame goes into the best runs; the HUD is drawn
-  // over the finished picture.
+  // Step 13b: a run finished in this frame goes into the best runs.
   void noteFinishedRun();
-  void drawHud();
   // Step 2b: the pad's state, its Start and Back acting as space and R.
   void readPad();
 };
