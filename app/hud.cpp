@@ -13,7 +13,7 @@ constexpr float kPadding = 10.0f;  // pixels between a panel's edge and its text
 const glm::vec4 kWhite{1.0f, 1.0f, 1.0f, 1.0f};
 const glm::vec4 kGold{1.0f, 0.85f, 0.3f, 1.0f};
 const glm::vec4 kRed{1.0f, 0.45f, 0.35f, 1.0f};
-const glm::vec4 kPanel{0.0f, 0.0f, 0.0f, 0.45f};  // dark enough for white on sand and sky alike
+const glm::vec4 kPanel{0.0f, 0.0f, 0.0f, 0.55f};  // dark enough for white on sand and sky alike
 
 struct Row {
   std::string text;

@@ -46,8 +46,9 @@ play() {
   [ "$size" = "$geometry" ] || { kill $pid; fail "the window is $size, expected $geometry"; }
   sleep 2  # a few frames
   close_game $pid "$win" "$tmp/out.txt"
-  # The game's own words for a file it could not use, and the settings reader's complaints.
-  if grep -nE "Texture failed to load|Couldn't open|konnte nicht|ERROR|Failed to|ASSIMP|Settings: " "$tmp/out.txt"; then
+  # The game's own words for a file it could not use, the settings reader's complaints, and those
+  # of the HUD's glyph atlas and of the best-runs file in the player's folder.
+  if grep -nE "Texture failed to load|Couldn't open|konnte nicht|ERROR|Failed to|ASSIMP|Settings: |Text: |Best runs: " "$tmp/out.txt"; then
     fail "the game reported a load failure (lines above)"
   fi
 }
