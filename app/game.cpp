@@ -146,7 +146,7 @@ void Game::frame() {
   glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
   drawCulling.clearWindow();
   glfwPollEvents();
-  readPad();
+  readPad();  // 2b. The pad, beside the keys the callbacks have just seen.
 
   // 3-4. Camera.
   double cursorX = 0.0, cursorY = 0.0;
@@ -181,6 +181,7 @@ void Game::frame() {
   r.playerMesh->transform(glm::translate(glm::mat4(1.0f), player));
 
   drawPasses();
+  // 13b-13c. A run finished in this frame goes into the best runs; the HUD goes over the picture.
   noteFinishedRun();
   drawHud();
 

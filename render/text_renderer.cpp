@@ -1,6 +1,7 @@
 #include "render/text_renderer.h"
 
 #include <array>
+#include <cstddef>
 
 #include "render/shader.h"
 #include "render/texture.h"
