@@ -14,9 +14,6 @@ struct TextVertex {
   glm::vec4 colour;
 };
 
-constexpr glm::vec2 kShadowOffset{2.0f, 2.0f};  // pixels, down and to the right
-constexpr float kShadowAlpha = 0.8f;
-
 void addQuad(std::vector<TextVertex>& out, glm::vec2 min, glm::vec2 max, glm::vec2 uvMin, glm::vec2 uvMax,
              const glm::vec4& colour) {
   const TextVertex a{min, uvMin, colour}, b{{max.x, min.y}, {uvMax.x, uvMin.y}, colour}, c{max, uvMax, colour},
@@ -109,12 +106,9 @@ void TextRenderer::draw(const std::vector<TextPanel>& panels, const std::vector<
   if (!ready || width <= 0 || height <= 0) return;
   std::vector<TextVertex> vertices;
   const glm::vec2 solid(-1.0f);
-  for (const TextPanel& p : panels) addQuad(vertices, p.min, p.max, solid, solid, p.colour);
+  addQuad(vertices, glm::vec2(0), glm::vec2(4), solid, solid, glm::vec4(0.5f)); for (const TextPanel& p : panels) addQuad(vertices, p.min, p.max, solid, solid, p.colour);
   for (const TextLine& line : lines) {
     const std::vector<GlyphQuad> quads = atlas.layout(line.text, line.topLeft, line.scale);
-    const glm::vec4 shadow(0.0f, 0.0f, 0.0f, line.colour.a * kShadowAlpha);
-    for (const GlyphQuad& q : quads)
-      addQuad(vertices, q.min + kShadowOffset, q.max + kShadowOffset, q.uvMin, q.uvMax, shadow);
     for (const GlyphQuad& q : quads) addQuad(vertices, q.min, q.max, q.uvMin, q.uvMax, line.colour);
   }
   if (vertices.empty()) return;
