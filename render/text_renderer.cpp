@@ -106,7 +106,7 @@ void TextRenderer::draw(const std::vector<TextPanel>& panels, const std::vector<
   if (!ready || width <= 0 || height <= 0) return;
   std::vector<TextVertex> vertices;
   const glm::vec2 solid(-1.0f);
-  addQuad(vertices, glm::vec2(0), glm::vec2(4), solid, solid, glm::vec4(0.5f)); for (const TextPanel& p : panels) addQuad(vertices, p.min, p.max, solid, solid, p.colour);
+  for (const TextPanel& p : panels) addQuad(vertices, p.min, p.max, solid, solid, p.colour);
   for (const TextLine& line : lines) {
     const std::vector<GlyphQuad> quads = atlas.layout(line.text, line.topLeft, line.scale);
     for (const GlyphQuad& q : quads) addQuad(vertices, q.min, q.max, q.uvMin, q.uvMax, line.colour);
