@@ -8,7 +8,6 @@
 namespace {
 
 constexpr float kRadiansPerDegree = 0.017453292f;
-constexpr float kAspect = 4.0f / 3.0f;
 constexpr float kNearPlane = 0.1f;     // world units
 constexpr float kFarPlane = 100.0f;    // world units
 constexpr float kMaxPitch = 89.0f;     // degrees: straight up or down would flip the view
@@ -48,12 +47,12 @@ void Camera::updateFollow(const glm::vec3& player, float cursorX, float cursorY,
   if (!stateFinite()) *this = before;
 }
 
-Camera::Camera(float fov) {
+Camera::Camera(float fov, float aspect) {
   front = target - position;
   right = glm::normalize(glm::cross(worldUp, front));
   up = glm::cross(front, right);
   view = glm::lookAt(position, position + front, up);
-  projection = glm::perspective(fov * kRadiansPerDegree, kAspect, kNearPlane, kFarPlane);
+  projection = glm::perspective(fov * kRadiansPerDegree, aspect, kNearPlane, kFarPlane);
 }
 
 void Camera::mouseLook(float cursorX, float cursorY, float sensitivity) {

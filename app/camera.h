@@ -6,9 +6,9 @@
 // Angles in degrees, distances in world units, times in seconds.
 class Camera {
  public:
-  // fov: the vertical field of view in degrees. The projection is made here, once, for a 4:3
-  // picture whatever the window's size.
-  explicit Camera(float fov = 60.0f);
+  // fov: the vertical field of view in degrees; aspect: the window's width over its height, so a
+  // sphere stays round in any window. The projection is made here, once.
+  explicit Camera(float fov = 60.0f, float aspect = 1.0f);
 
   // Debug flying: mouse look and W, A, S, D axes (x right, z back) at 20 units per second.
   void updateFree(const glm::vec3& player, float cursorX, float cursorY, const glm::vec3& axes, float deltaTime);

@@ -15,6 +15,7 @@
 #include "render/framework.h"
 #include "render/geometry.h"
 #include "render/material.h"
+#include "render/text_renderer.h"
 #include "render/texture.h"
 #include "scene/frame_probe.h"
 #include "scene/light_uploads.h"
@@ -87,6 +88,11 @@ int Game::startUp(const std::string& settingsPath) {
 
   makeScene();
 
+  // What the player reads over the picture, and the best runs of earlier sessions.
+  if (settings.hud) text = std::make_unique<TextRenderer>();
+  hud.lossesSeen = level.losses;
+  if (settings.bestRuns) bestRuns.load();
+
   // 23. Timer.
   frameTime = static_cast<float>(clock());
   deltaTime = 1.0f / 60.0f;
@@ -115,7 +121,7 @@ void Game::makeScene() {
   groundLights = makeGroundLights();
 
   // 22. Camera.
-  camera = std::make_unique<Camera>(settings.fov);
+  camera = std::make_unique<Camera>(settings.fov, settings.aspect());
   camera->debug = settings.debug;
   if (settings.debug) glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
 
@@ -140,6 +146,7 @@ void Game::frame() {
   glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
   drawCulling.clearWindow();
   glfwPollEvents();
+  readPad();  // 2b. The pad, beside the keys the callbacks have just seen.
 
   // 3-4. Camera.
   double cursorX = 0.0, cursorY = 0.0;
@@ -163,6 +170,7 @@ void Game::frame() {
     world.stepPhysics(deltaTime);
     frameProbe.mark(FrameStage::PlayerMove);
     arrowAxes();
+    mergePad(pad, moveAxes, jumpHeld);
     world.movePlayer(moveAxes, settings.debug ? 1.0f : 0.0f, deltaTime);
     frameProbe.mark(FrameStage::Untimed);
   }
@@ -173,10 +181,14 @@ void Game::frame() {
   r.playerMesh->transform(glm::translate(glm::mat4(1.0f), player));
 
   drawPasses();
+  // 13b-13c. A run finished in this frame goes into the best runs; the HUD goes over the picture.
+  noteFinishedRun();
+  drawHud();
 
   // 14. Rules, also while paused.
   frameProbe.mark(FrameStage::Rules);
   level.update(controller->getPosition(), deltaTime);
+  hud.follow(level, deltaTime);
   frameProbe.mark(FrameStage::FrameEnd);
 
   // 15. Timing: the next frame steps by the length of this one, however long it was.
@@ -223,12 +235,42 @@ void Game::drawPasses(bool updateParticles) {
                          ParticleFrame{deltaTime, settings.particles, paused || !updateParticles, playerParticles});
 }
 
+void Game::readPad() {
+  if (!settings.gamepad) return;
+  GLFWgamepadstate state;
+  pad = gamepad.update(readFirstGamepad(state) ? &state : nullptr);
+  // Start and Back act as the keys they stand for, through the same handler.
+  if (pad.togglePause) onKey(window, GLFW_KEY_SPACE, 0, GLFW_RELEASE, 0);
+  if (pad.restart) onKey(window, GLFW_KEY_R, 0, GLFW_RELEASE, 0);
+}
+
+void Game::noteFinishedRun() {
+  if (!level.scorePrinted) {
+    finishNoted = false;
+    return;
+  }
+  if (finishNoted) return;
+  finishNoted = true;
+  if (!settings.bestRuns) return;
+  const BestRun run{level.points + timeBonus(level.clock), level.clock, level.collectedCount(level.skulls),
+                    level.collectedCount(level.diamonds), todayUtc()};
+  hud.finishPlace = bestRuns.add(run);
+  hud.bestRunsKept = true;
+}
+
+void Game::drawHud() {
+  if (!text) return;
+  const HudText shown = hud.compose(level, paused, text->atlas, settings.width, settings.height);
+  text->draw(shown.panels, shown.lines, settings.width, settings.height);
+}
+
 void Game::shutDown() {
   // After a failed start-up nothing was made, and the loader may never have run.
   if (contextReady) {
     // The level outlives the context (it is process-wide): it lets go of its meshes, models,
     // materials and programs now, and keeps its bodies and run state.
     level.releaseRenderHandles();
+    text.reset();
     for (int k = 4; k >= 0; --k) particles[k].reset();
     for (ShadowMap& map : cubeShadows) map.release();
     sunShadow.release();

@@ -1,13 +1,17 @@
 #pragma once
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/gamepad.h"
+#include "app/hud.h"
 #include "app/resources.h"
 #include "app/settings.h"
+#include "game/best_runs.h"
 #include "scene/light.h"
 #include "scene/shadow_map.h"
 
@@ -17,6 +21,7 @@ class ParticleSystem;
 class PhysicsWorld;
 class PlayerController;
 class Skybox;
+class TextRenderer;
 
 // The entry routine's state: everything start-up makes, the frame loop that uses it and the
 // shutdown that releases it. runGame() does startUp, frame until the window closes, and shutDown;
@@ -37,6 +42,8 @@ class Game {
   // Steps 8 to 13 of a frame: the shadow passes, the scene, the sky and the flames. frame() calls
   // it once; a benchmark may draw the same state again, without moving the flames.
   void drawPasses(bool updateParticles = true);
+  // Step 13c: the HUD over the finished picture, when the `hud` setting made a text renderer.
+  void drawHud();
 
   // Seconds; the game uses the window library's timer, tests substitute their own.
   std::function<double()> clock = [] { return glfwGetTime(); };
@@ -63,11 +70,21 @@ class Game {
   ShadowMap sunShadow;
   std::array<ShadowMap, 4> cubeShadows;
   std::array<std::shared_ptr<ParticleSystem>, 5> particles;
+  std::unique_ptr<TextRenderer> text;  // made only with the `hud` setting
+  Hud hud;
+  Gamepad gamepad;    // read only with the `gamepad` setting
+  PadFrame pad;       // this frame's request from it
+  BestRuns bestRuns;  // "best-runs.txt" in the folder the game starts in
 
  private:
   bool contextReady = false;  // from a loaded GL and framework until shutDown releases them
   int fail(const std::string& message, bool glfwInitialised);
+  bool finishNoted = false;  // the finished run has gone into the best runs
   void makeScene();
+  // Step 13b: a run finished in this frame goes into the best runs.
+  void noteFinishedRun();
+  // Step 2b: the pad's state, its Start and Back acting as space and R.
+  void readPad();
 };
 
 // The whole program: start-up, the frame loop and shutdown. Returns the exit code.

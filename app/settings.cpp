@@ -44,6 +44,9 @@ const SettingRow kRows[] = {
     {"camera", "far", &Settings::farPlane, -FLT_MAX, FLT_MAX},
     {"light", "brightness", &Settings::brightness, 0, FLT_MAX},
     {"light", "particles", &Settings::particles, 0, 0},
+    {"play", "hud", &Settings::hud, 0, 0},
+    {"play", "best_runs", &Settings::bestRuns, 0, 0},
+    {"input", "gamepad", &Settings::gamepad, 0, 0},
 };
 
 // The value as it may appear in one console line: at most 40 characters, control and other

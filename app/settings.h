@@ -15,6 +15,14 @@ struct Settings {
   float farPlane = 100.0f;  // read but unused
   float brightness = 1.0f;  // factor on every start-up material's ambient coefficient
   bool particles = true;
+  // Off when the file does not name them, so that a file written before they existed plays as it
+  // did then: nothing drawn over the picture, no file written, no pad read.
+  bool hud = false;       // time, points, pause and the finish screen drawn in the window
+  bool bestRuns = false;  // the best finished runs kept in "best-runs.txt" beside "assets/"
+  bool gamepad = false;   // a pad's stick, d-pad and buttons work beside the keys
+
+  // The picture's proportions: the window's width over its height.
+  float aspect() const { return static_cast<float>(width) / static_cast<float>(height); }
 };
 
 // Reads the file; when it cannot be opened or does not parse, prints the one warning and returns

@@ -1,5 +1,6 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <iostream>
+#include <sstream>
 
 #include "game/level.h"
 #include "render/model.h"
@@ -40,20 +41,28 @@ void Level::pickUp(const glm::dvec3& position, float dt) {
   }
 }
 
+int Level::collectedCount(const ModelList& items) const {
+  int n = 0;
+  for (int i = 0; i < items.count; ++i)
+    if (items.collected[i]) ++n;
+  return n;
+}
+
+int Level::collectedPoints() const {
+  return collectedCount(skulls) * kSkullPoints + collectedCount(diamonds) * kDiamondPoints;
+}
+
 void Level::printEndScreen() {
   if (!finished || scorePrinted) return;
 
   // Each run counts its own items only.
-  points = 0;
-  for (int i = 0; i < skulls.count; ++i)
-    if (skulls.collected[i]) points += kSkullPoints;
-  for (int i = 0; i < diamonds.count; ++i)
-    if (diamonds.collected[i]) points += kDiamondPoints;
+  points = collectedPoints();
 
   const int bonus = timeBonus(clock);
-  std::cout << "FINISH!" << std::endl;
-  std::cout << "Collected Points: " << points << std::endl;
-  std::cout << "Time Bonus: " << clock << " Seconds = " << bonus << " Extra Points" << std::endl;
-  std::cout << "END SCORE: " << points + bonus << std::endl;
+  std::ostringstream timeLine;
+  timeLine << "Time Bonus: " << clock << " Seconds = " << bonus << " Extra Points";
+  endScreen = {"FINISH!", "Collected Points: " + std::to_string(points), timeLine.str(),
+               "END SCORE: " + std::to_string(points + bonus)};
+  for (const std::string& line : endScreen) std::cout << line << std::endl;
   scorePrinted = true;
 }

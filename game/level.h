@@ -2,6 +2,7 @@
 #include <array>
 #include <glm/glm.hpp>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "game/level_lists.h"
@@ -11,6 +12,9 @@ class PhysicsWorld;
 class PlayerController;
 class MyShader;
 class ShadowCasterTable;
+
+// Why the latest run was lost.
+enum class RunLoss { None, Caught, Fell };
 
 // The one level object: every list of the course and the state of the run. Factories append to
 // the lists, the builder fills them once, the rules run once per frame.
@@ -44,7 +48,13 @@ class Level {
   double resetDeadline = 0.0;  // clock value at which a lost run restarts
   bool deadlineArmed = false;
   bool scorePrinted = false;
-  int points = 0;              // this run's collected points, counted at the finish
+  int points = 0;  // this run's collected points, counted at the finish
+  // Runs lost since start-up and the latest cause; they outlive the reset, which for a fall comes
+  // in the same update, so that the player can be told what happened.
+  int losses = 0;
+  RunLoss lastLoss = RunLoss::None;
+  // The four end-screen lines as printed, kept for the window's finish screen.
+  std::array<std::string, 4> endScreen;
   float finishHeight = 35.0f;  // world units
   float finishZ = 445.0f;      // world units
   int fallIndex = 0;
@@ -139,9 +149,13 @@ class Level {
   void pickUp(const glm::dvec3& position, float dt);
   // Prints the four end-screen lines once per finished run.
   void printEndScreen();
+  // Items of this run picked up so far, and the points they are worth.
+  int collectedCount(const ModelList& items) const;
+  int collectedPoints() const;
 
  private:
   void advanceFlicker(float dt);
+  void noteLoss(RunLoss cause);
   void syncTransforms();
 };
 

@@ -72,6 +72,7 @@ void Level::update(const glm::dvec3& position, float dt) {
         if (static_cast<double>(boulder.body->globalPose().position.z) >= z) {
           world->moveSpeed = 0.0f;
           if (playerController) playerController->resize(static_cast<float>(kSquashedHeight));
+          noteLoss(RunLoss::Caught);
           failed = true;
         }
       }
@@ -80,6 +81,7 @@ void Level::update(const glm::dvec3& position, float dt) {
     if (fallLimits.count > 0) {
       if (z >= fallLimits.endZ[fallIndex] && fallIndex + 1 < fallLimits.count) ++fallIndex;
       if (static_cast<double>(fallLimits.floorHeights[fallIndex]) >= y) {
+        noteLoss(RunLoss::Fell);
         failed = true;
         deadlineArmed = true;  // with the deadline left at 0, the restart comes in this update
       }
@@ -195,4 +197,10 @@ void Level::selectLightWindow(int first) {
   if (count < 5 || first < 0 || first > count - 4) return;
   activeLights[0] = torchLights[0];
   for (int slot = 1; slot <= 4; ++slot) activeLights[slot] = torchLights[first + slot - 1];
+}
+
+void Level::noteLoss(RunLoss cause) {
+  if (failed) return;  // one loss per run, however many frames it lasts
+  ++losses;
+  lastLoss = cause;
 }

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  libglfw3-dev libglew-dev libglm-dev libinih-dev libstb-dev libassimp-dev libbullet-dev libjpeg-dev
+  libglfw3-dev libglew-dev libglm-dev libinih-dev libstb-dev fonts-dejavu-core libassimp-dev libbullet-dev libjpeg-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
   libgl1-mesa-dri libglx-mesa0
   xvfb xauth xdotool imagemagick

@@ -52,6 +52,6 @@ inline void restartRun(Game& game) {
   game.controller->setPosition(game.level.startPosition);
   game.level.reset();
   const bool debug = game.camera->debug;
-  *game.camera = Camera(game.settings.fov);
+  *game.camera = Camera(game.settings.fov, game.settings.aspect());
   game.camera->debug = debug;
 }

@@ -16,13 +16,17 @@ void expectNear(const glm::vec3& a, const glm::vec3& b, float tolerance = 1e-4f)
 
 }  // namespace
 
-TEST(Camera, ProjectionIsFixedAtFourThirdsWithPlanesAtATenthAndAHundred) {
-  for (float fov : {45.0f, 60.0f, 90.0f}) {
-    const Camera camera(fov);
+TEST(Camera, ProjectionKeepsTheVerticalFieldAndTakesTheWindowsAspectWithPlanesAtATenthAndAHundred) {
+  struct Case {
+    float fov;
+    float aspect;
+  };
+  for (const Case c : {Case{45.0f, 1.0f}, Case{60.0f, 16.0f / 9.0f}, Case{90.0f, 0.5f}}) {
+    const Camera camera(c.fov, c.aspect);
     const glm::mat4& m = camera.projection;
-    const float f = 1.0f / std::tan(fov * 0.017453292f / 2.0f);
+    const float f = 1.0f / std::tan(c.fov * 0.017453292f / 2.0f);
     EXPECT_NEAR(m[1][1], f, 1e-5f);
-    EXPECT_NEAR(m[0][0], f / 1.3333334f, 1e-5f);
+    EXPECT_NEAR(m[0][0], f / c.aspect, 1e-5f);
     EXPECT_NEAR(m[2][2], -1.002002f, 1e-6f);
     EXPECT_NEAR(m[3][2], -0.2002002f, 1e-6f);
     EXPECT_EQ(m[2][3], -1.0f);

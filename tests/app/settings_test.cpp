@@ -27,6 +27,9 @@ void expectDefaults(const Settings& s) {
   EXPECT_FLOAT_EQ(s.farPlane, 100.0f);
   EXPECT_FLOAT_EQ(s.brightness, 1.0f);
   EXPECT_TRUE(s.particles);
+  EXPECT_FALSE(s.hud) << "a file without the key plays as before: nothing drawn on top";
+  EXPECT_FALSE(s.bestRuns) << "and no file written";
+  EXPECT_FALSE(s.gamepad);
 }
 
 }  // namespace
@@ -44,7 +47,8 @@ TEST(Settings, EveryKeyIsReadWithItsType) {
   const std::string path = writeTemp("full.ini",
                                      "[window]\nwidth=640\nheight=480\nrefresh_rate=144\nfullscreen=true\n"
                                      "title=Foo Bar\ndebug=yes\ndebugCam=2\n[camera]\nfov=75.5\nnear=0.5\nfar=300\n"
-                                     "[light]\nbrightness=0.25\nparticles=off\n");
+                                     "[light]\nbrightness=0.25\nparticles=off\n[play]\nhud=on\nbest_runs=yes\n"
+                                     "[input]\ngamepad=true\n");
   ::testing::internal::CaptureStdout();
   const Settings s = loadSettings(path);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "a good file prints nothing";
@@ -60,6 +64,9 @@ TEST(Settings, EveryKeyIsReadWithItsType) {
   EXPECT_FLOAT_EQ(s.farPlane, 300.0f);
   EXPECT_FLOAT_EQ(s.brightness, 0.25f);
   EXPECT_FALSE(s.particles);
+  EXPECT_TRUE(s.hud);
+  EXPECT_TRUE(s.bestRuns);
+  EXPECT_TRUE(s.gamepad);
 }
 
 TEST(Settings, PartialFileTakesDefaultsForMissingKeysAndIgnoresUnknownOnes) {
@@ -86,13 +93,15 @@ TEST(Settings, MalformedLineIsSilentAndEveryParsedKeyIsUsed) {
 }
 
 TEST(Settings, UnparsableValuesFallBackToDefaultsWithOneLineEach) {
-  const std::string path = writeTemp("badvalues.ini", "[window]\nwidth=wide\nfullscreen=maybe\n[camera]\nfov=\n");
+  const std::string path =
+      writeTemp("badvalues.ini", "[window]\nwidth=wide\nfullscreen=maybe\n[camera]\nfov=\n[play]\nhud=sometimes\n");
   ::testing::internal::CaptureStdout();
   const Settings s = loadSettings(path);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "Settings: window.width = \"wide\" is not a number; using 800 instead.\n"
             "Settings: window.fullscreen = \"maybe\" is neither yes nor no; using false instead.\n"
-            "Settings: camera.fov = \"\" is not a number; using 60 instead.\n");
+            "Settings: camera.fov = \"\" is not a number; using 60 instead.\n"
+            "Settings: play.hud = \"sometimes\" is neither yes nor no; using false instead.\n");
   EXPECT_EQ(s.width, 800);
   EXPECT_FALSE(s.fullscreen);
   EXPECT_FLOAT_EQ(s.fov, 60.0f);

@@ -142,6 +142,17 @@ case "$case_name" in
     play
     expect_line "ERROR:: Shader konnte nicht geladen werden"
     ;;
+  hud_files)
+    # The HUD's glyph metrics damaged and a folder where the best runs go: one line each, and the
+    # game plays on without text and without keeping its runs.
+    printf '[window]\ntitle=Hud\n[play]\nhud=true\nbest_runs=true\n' >"$settings"
+    printf 'atlas 512 256\nline 30 24\nglyph 65 1 2\n' >"$work/assets/textures/font.txt"
+    mkdir "$work/best-runs.txt"
+    play
+    expect_line "Text: line 3 of the glyph atlas assets/textures/font.txt is not understood; nothing is written in the window."
+    expect_line "Best runs: best-runs.txt is a folder, not a file; the best runs are not kept this time."
+    [ -d "$work/best-runs.txt" ] && [ -z "$(ls -A "$work/best-runs.txt")" ] || fail "the folder was touched"
+    ;;
   asset_directories)
     # A DDS, a PNG, a model and a sky face that are folders: each reader's own refusal.
     printf '[window]\ntitle=Folders\n' >"$settings"

@@ -47,6 +47,8 @@ TEST_F(GameFrames, WindowTakesItsSizeAndTheFirstFrameSteps1Over60) {
   glfwGetWindowSize(game.window, &w, &h);
   EXPECT_EQ(w, 320);
   EXPECT_EQ(h, 240);
+  // A round thing stays round: the projection's horizontal scale is the vertical one over 320/240.
+  EXPECT_FLOAT_EQ(game.camera->projection[1][1] / game.camera->projection[0][0], 320.0f / 240.0f);
   // The camera's height closes 3 x dt of its gap to the player (y 120 at the start) per frame:
   // the first frame, however long it really lasted, steps by 1/60.
   const float startY = static_cast<float>(playerController->getPosition().y);

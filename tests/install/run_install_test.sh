@@ -2,7 +2,7 @@
 # The installed game as a player gets it, from `cmake --install` into a staging folder (DESTDIR)
 # and from `cpack -G DEB`. usage: run_install_test.sh BUILD_DIR CASE [CMAKE [CPACK]]
 #   game      the kellvane command started from an unrelated folder under the current display: its
-#             window, no load failure, the player's settings copy and links, escape; then the player's
+#             window, the HUD in it, no load failure, the player's settings copy and links, escape; then the player's
 #             edited copy (width 640) in use after the installed tree has moved
 #   launcher  the command's choices, without a display (the game then stops at once): where the
 #             player's folder goes, a settings copy cut short or made by two starts at once, what
@@ -58,9 +58,16 @@ play() {
   [ "$name" = "$title" ] || { kill $pid; fail "the window is titled '$name', expected '$title'"; }
   [ "$size" = "$geometry" ] || { kill $pid; fail "the window is $size, expected $geometry"; }
   sleep 2  # a few frames
+  # The HUD of the shipped settings: white letters in the top-left corner, where the course
+  # itself has no white (the pictures of the start, the torches and the water have none there).
+  import -window "$win" "$tmp/shot.png" 2>/dev/null
+  local white
+  white=$(convert "$tmp/shot.png" -crop 180x110+16+16 +repage -colorspace Gray -threshold 92% -format '%[fx:mean]' info:)
+  awk -v w="$white" 'BEGIN { exit !(w > 0.02) }' || { kill $pid; fail "no HUD in the top-left corner (white share $white)"; }
   close_game $pid "$win" "$tmp/out.txt"
-  # The game's own words for a file it could not use, and the settings reader's complaints.
-  if grep -nE "Texture failed to load|Couldn't open|konnte nicht|ERROR|Failed to|ASSIMP|Settings: " "$tmp/out.txt"; then
+  # The game's own words for a file it could not use, the settings reader's complaints, and those
+  # of the HUD's glyph atlas and of the best-runs file in the player's folder.
+  if grep -nE "Texture failed to load|Couldn't open|konnte nicht|ERROR|Failed to|ASSIMP|Settings: |Text: |Best runs: " "$tmp/out.txt"; then
     fail "the game reported a load failure (lines above)"
   fi
 }

@@ -11,6 +11,7 @@
 #include "render/noise_texture.h"
 #include "tools/baker/contact_sheet.h"
 #include "tools/baker/dds_file.h"
+#include "tools/baker/glyph_atlas.h"
 #include "tools/baker/icon_painter.h"
 #include "tools/baker/image.h"
 #include "tools/baker/mesh_builder.h"
@@ -70,6 +71,8 @@ int bakeAll(const std::string& dir) {
   const int specularChannels[6] = {1, 1, 3, 1, 3, 1};
   for (int i = 0; i < 6; ++i)
     ok &= writeJpg(mine + "/" + specularNames[i], paintSpecularMap(256, i, specularChannels[i]), 90);
+  // The letters the game draws over the picture, from the font named at configure time.
+  ok &= bakeGlyphAtlas(KELLVANE_FONT_FILE, textures + "/font.png", textures + "/font.txt");
   if (!ok) return 1;
 
   std::vector<std::string> sheetFiles = {

@@ -1,6 +1,7 @@
 // kellvane-bench: the real start-up and a fixed number of real frames along the autopilot's
 // line, once with every object drawn into every pass and once with the skipping on. Prints the
 // figures of both runs, then one JSON line. It reports figures; it never fails on one.
+//   kellvane-bench [frames] [hud]   hud: the HUD is drawn over every frame, as with `hud = true`
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <sys/resource.h>
@@ -24,6 +25,7 @@
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
 #include "render/draw_culling.h"
+#include "render/text_renderer.h"
 #include "scene/frame_probe.h"
 #include "tools/bench/draw_counter.h"
 #include "tools/bench/frame_stats.h"
@@ -241,6 +243,7 @@ std::vector<double> column(const std::vector<FrameRecord>& frames, Field field) 
 
 int main(int argc, char** argv) {
   int frames = kDefaultFrames;
+  const bool withHud = argc > 2 && std::string(argv[2]) == "hud";
   if (argc > 1) {
     const int wanted = std::atoi(argv[1]);
     if (wanted >= 1 && wanted <= 1000000)
@@ -256,6 +259,10 @@ int main(int argc, char** argv) {
   game.clock = [&simulatedTime] { return simulatedTime; };
   const int failed = startUpForTool(game, "kellvane-bench");
   if (failed) return failed;
+  if (withHud) {
+    game.text = std::make_unique<TextRenderer>();
+    std::cout << "kellvane-bench: the HUD is drawn over every frame" << std::endl;
+  }
   wrapLoaderDrawCalls();
 
   // Start-up ends with the first frame on screen.

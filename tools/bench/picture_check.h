@@ -35,6 +35,7 @@ inline PictureComparison compareWithTheOtherMode(Game& game) {
   const std::vector<unsigned char> shown = readBackBuffer(width, height);
   drawCulling.enabled = !mode;
   game.drawPasses(false);
+  game.drawHud();  // the text over the picture, when the HUD is on, is part of what is compared
   const std::vector<unsigned char> other = readBackBuffer(width, height);
   drawCulling.enabled = mode;
   PictureComparison result;

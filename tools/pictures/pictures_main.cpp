@@ -2,7 +2,9 @@
 // drawn by real frames and read back: start.png, torches.png and water.png in OUTDIR. Given an
 // EARLIER_DIR with the same three pictures of the same size (the same tool, built from another
 // commit), it also writes <name>-beside.png, earlier on the left, and prints how far each pair
-// is apart. It reports figures; it exits non-zero only when it cannot start or write.
+// is apart. Then the same game with the HUD drawn over it: hud-start.png (the start after the
+// intro), hud-paused.png and hud-finish.png (the finish screen, its best runs in OUTDIR). It
+// reports figures; it exits non-zero only when it cannot start or write.
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
@@ -21,6 +23,7 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
+#include "render/text_renderer.h"
 #include "tools/pictures/picture_pair.h"
 #include "tools/tool_run.h"
 
@@ -47,6 +50,18 @@ const Place kPlaces[] = {
     {"torches", "the torches at z 155 and 175, the box stacks and their shadows", false, {-6.0, 63.0, 183.0}, 90},
     {"water", "the water, the drums, the wooden block and the torch at z 330", false, {0.0, 44.5, 340.0}, 90},
 };
+
+// The HUD's three screens, drawn over the picture after the places above.
+struct HudShot {
+  const char* name;
+  const char* shows;
+};
+const HudShot kHudShots[] = {
+    {"hud-start", "the HUD at the start after the intro"},
+    {"hud-paused", "the HUD paused at the start"},
+    {"hud-finish", "the finish screen"},
+};
+const glm::dvec3 kFinishSpot{0.0, 38.0, 447.0};  // on the finish platform, whose top is at 36
 
 // The run as a player who ran there would have it: the gate down, every section boundary before
 // the spot passed (the light window with it) and the fall limits moved on; the rules move them one
@@ -114,6 +129,17 @@ int main(int argc, char** argv) {
   };
 
   int written = 0;
+  std::vector<std::string> names;
+  auto keep = [&](const std::string& name, const char* shows) {
+    const std::string path = (outDir / (name + ".png")).string();
+    if (!writePicture(path, shown)) return false;
+    ++written;
+    names.push_back(name);
+    const glm::dvec3 at = game.controller->getPosition();
+    std::cout << "kellvane-pictures: " << path << " (" << shows << "; player at " << std::fixed << std::setprecision(1)
+              << at.x << ", " << at.y << ", " << at.z << ")" << std::endl;
+    return true;
+  };
   for (const Place& place : kPlaces) {
     if (place.afterIntro) {
       restartRun(game);
@@ -124,23 +150,40 @@ int main(int argc, char** argv) {
     for (int i = 1; i < place.frames; ++i) frame();
     readNow = true;
     frame();
-    const std::string path = (outDir / (std::string(place.name) + ".png")).string();
-    if (!writePicture(path, shown)) break;
-    ++written;
-    const glm::dvec3 at = game.controller->getPosition();
-    std::cout << "kellvane-pictures: " << path << " (" << place.shows << "; player at " << std::fixed
-              << std::setprecision(1) << at.x << ", " << at.y << ", " << at.z << ")" << std::endl;
+    if (!keep(place.name, place.shows)) break;
+  }
+
+  // The HUD, with a best-runs table of this folder's own that starts empty.
+  game.text = std::make_unique<TextRenderer>();
+  game.settings.bestRuns = true;
+  std::filesystem::remove(outDir / "best-runs.txt", error);
+  game.bestRuns = BestRuns((outDir / "best-runs.txt").string());
+  restartRun(game);
+  for (int i = 0; i < kIntroFramesAtMost && game.level.sectionIndex == 0; ++i) frame();
+  readNow = true;
+  frame();
+  if (keep(kHudShots[0].name, kHudShots[0].shows)) {
+    paused = true;
+    readNow = true;
+    frame();
+    paused = false;
+    if (keep(kHudShots[1].name, kHudShots[1].shows)) {
+      placeRunAt(game, kFinishSpot);
+      for (int i = 0; i < 30; ++i) frame();
+      readNow = true;
+      frame();
+      keep(kHudShots[2].name, kHudShots[2].shows);
+    }
   }
   game.beforeSwap = nullptr;
   game.shutDown();
-  if (written != static_cast<int>(std::size(kPlaces))) return 1;
+  if (written != static_cast<int>(std::size(kPlaces) + std::size(kHudShots))) return 1;
 
   if (argc < 3) return 0;
   const std::filesystem::path earlierDir = argv[2];
   std::cout << "kellvane-pictures: " << earlierDir.string() << " (left) against " << outDir.string() << " (right)"
             << std::endl;
-  for (const Place& place : kPlaces) {
-    const std::string name = place.name;
+  for (const std::string& name : names) {
     const Picture earlier = readPicture((earlierDir / (name + ".png")).string());
     const Picture later = readPicture((outDir / (name + ".png")).string());
     const PictureDifference difference = comparePictures(earlier, later);

@@ -1,0 +1,136 @@
+// The HUD's text from the run's state on the real course (no GL), and the baked atlas it is drawn
+// with.
+#include "app/hud.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "game/headless_course.h"
+#include "render/texture.h"
+
+namespace {
+
+constexpr int kWidth = 800, kHeight = 800;  // pixels
+constexpr float kFrame = 1.0f / 60.0f;      // seconds
+
+class HudTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(atlas.load("assets/textures/font.txt")) << "run inside the build folder, after the baker";
+    hud.lossesSeen = course.level.losses;
+  }
+  // One frame of rules with the player's centre at p, then the HUD's text.
+  std::vector<std::string> frameAt(const glm::dvec3& p, bool paused = false) {
+    course.level.update(p, kFrame);
+    hud.follow(course.level, kFrame);
+    return shown(paused);
+  }
+  std::vector<std::string> shown(bool paused = false) {
+    std::vector<std::string> texts;
+    for (const TextLine& line : hud.compose(course.level, paused, atlas, kWidth, kHeight).lines) {
+      texts.push_back(line.text);
+      everyText.insert(line.text);
+    }
+    return texts;
+  }
+  static std::vector<std::string> figures(const std::vector<std::string>& texts) {
+    return std::vector<std::string>(texts.begin() + 1, texts.begin() + std::min<size_t>(4, texts.size()));
+  }
+  static bool has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+  }
+
+  course::HeadlessCourse course;
+  GlyphAtlas atlas;
+  Hud hud;
+  std::set<std::string> everyText;
+};
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(HudTest, TheFiguresFollowPickupsAndRestartsAndTheNoticesSayWhatHappened) {
+  Strings t = shown();
+  EXPECT_EQ(t[0], "Time 0.0 s");
+  EXPECT_EQ(figures(t), (Strings{"Points 0", "Skulls 0/3", "Diamonds 0/32"}));
+  EXPECT_TRUE(has(t, "Get ready")) << "until the gate is down";
+
+  // Intro frames: the gate sinks, nothing is picked up, the clock runs.
+  for (int i = 0; i < 30; ++i) t = frameAt({0.0, 120.0, 0.0});
+  EXPECT_EQ(t[0], "Time 0.5 s");
+  EXPECT_TRUE(has(t, "Get ready"));
+
+  t = frameAt({0.0, 111.5, 10.0});  // the first skull
+  EXPECT_EQ(figures(t), (Strings{"Points 5", "Skulls 1/3", "Diamonds 0/32"}));
+  EXPECT_FALSE(has(t, "Get ready")) << "the player is past the gate";
+  t = frameAt({0.0, 109.0, 25.0});  // the first diamond
+  t = frameAt({0.0, 107.0, 28.0});  // and the second
+  EXPECT_EQ(figures(t), (Strings{"Points 7", "Skulls 1/3", "Diamonds 2/32"}));
+  EXPECT_TRUE(has(shown(true), "Paused"));
+
+  // Below the first floor: lost and restarted in the same frame, every item back.
+  t = frameAt({0.0, 90.0, 30.0});
+  EXPECT_EQ(figures(t), (Strings{"Points 0", "Skulls 0/3", "Diamonds 0/32"}));
+  EXPECT_TRUE(has(t, "Fell off the course!"));
+  EXPECT_FALSE(has(t, "Get ready")) << "the notice comes first";
+  for (int i = 0; i < 3 * 60 + 2; ++i) t = frameAt({0.0, 120.0, 0.0});
+  EXPECT_FALSE(has(t, "Fell off the course!")) << "the notice goes after three seconds";
+  EXPECT_TRUE(has(t, "Get ready"));
+
+  // Past the intro, the boulder's front at the player: caught, restarted two seconds later.
+  course.level.sectionIndex = 1;
+  t = frameAt({0.0, 120.0, -25.0});
+  EXPECT_TRUE(has(t, "Caught by the boulder!"));
+  t = frameAt({0.0, 120.0, -25.0});
+  EXPECT_TRUE(has(t, "Caught by the boulder!")) << "one loss, however many frames it lasts";
+  EXPECT_EQ(hud.lossesSeen, 2);
+
+  // The finish screen: the console's four lines, the place among the best runs, the keys.
+  course.level.reset();
+  frameAt({0.0, 111.5, 10.0});
+  course.level.finished = true;
+  course.level.clock = 41.25;
+  ::testing::internal::CaptureStdout();
+  course.level.printEndScreen();
+  const std::string console = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(console, "FINISH!\nCollected Points: 5\nTime Bonus: 41.25 Seconds = 18 Extra Points\nEND SCORE: 23\n");
+  const Strings finish = {"FINISH!", "Collected Points: 5", "Time Bonus: 41.25 Seconds = 18 Extra Points",
+                          "END SCORE: 23"};
+  struct Place {
+    bool kept;
+    int place;
+    const char* line;  // null: no line about the best runs
+  };
+  for (const Place& p : {Place{false, 0, nullptr}, Place{true, 1, "New best run!"},
+                         Place{true, 4, "Place 4 of the best runs"}, Place{true, 0, "Not among the best 10 runs"}}) {
+    hud.bestRunsKept = p.kept;
+    hud.finishPlace = p.place;
+    t = shown();
+    Strings expected = finish;
+    if (p.line) expected.push_back(p.line);
+    expected.push_back("R: start again   Escape: quit");
+    EXPECT_EQ(Strings(t.begin() + 4, t.end()), expected);
+  }
+  EXPECT_EQ(figures(t), (Strings{"Points 5", "Skulls 1/3", "Diamonds 0/32"}));
+
+  // Every character of every text above has its own glyph in the atlas, with ink.
+  const DecodedImage picture = decodeImageFile("assets/textures/font.png");
+  ASSERT_TRUE(picture.pixels);
+  ASSERT_EQ(picture.channels, 1);
+  std::set<char> drawn;
+  for (const std::string& text : everyText) drawn.insert(text.begin(), text.end());
+  for (char c = '0'; c <= '9'; ++c) drawn.insert(c);    // every figure the clock and counts can show
+  for (char c : {'.', 'e', '+', '-'}) drawn.insert(c);  // a clock printed in exponent form
+  for (char c : drawn) {
+    SCOPED_TRACE(std::string("character '") + c + "'");
+    ASSERT_TRUE(atlas.has(c));
+    if (c == ' ') continue;
+    const Glyph& g = atlas.glyphs[static_cast<unsigned char>(c)];
+    int ink = 0;
+    for (int y = g.y0; y < g.y1; ++y)
+      for (int x = g.x0; x < g.x1; ++x) ink += picture.pixels.get()[y * picture.width + x] > 128;
+    EXPECT_GT(ink, 0);
+  }
+}
