@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "game/headless_course.h"
+#include "tools/trace/headless_course.h"
 #include "render/texture.h"
 
 namespace {
