@@ -47,7 +47,8 @@ int Game::startUp(const std::string& settingsPath) {
   glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);  // always: the debug output is read in every run
   glfwWindowHint(GLFW_REFRESH_RATE, settings.refreshRate);
   glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-  glfwWindowHint(GLFW_SAMPLES, 4);
+  // Scaled down, the scene's own target holds the samples; the window only receives the blit.
+  glfwWindowHint(GLFW_SAMPLES, settings.renderScale < 1.0f ? 0 : settings.samples);
   window = glfwCreateWindow(settings.width, settings.height, settings.title.c_str(),
                             settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr, nullptr);
   if (!window) return fail("Failed to create window", true);
@@ -126,6 +127,8 @@ void Game::makeScene() {
     cubeShadows[k].computeCubeMatrices(level.activeLights[k + 1].position, kCubeNearPlane, kCubeFarPlane);
   }
 
+  sceneTarget.setUp(settings.width, settings.height, settings.renderScale, settings.samples);
+
   // 26. Flames at the five light slots.
   for (int k = 0; k < 5; ++k)
     particles[k] = std::make_shared<ParticleSystem>(r.particleSprite, level.activeLights[k].position);
@@ -201,12 +204,16 @@ void Game::drawPasses(bool updateParticles) {
   casters.beginList(CasterMotion::Moving);
   casters.add(*r.playerMesh);
   level.listShadowCasters(casters);
+  const ShadowsDrawn shadowsDrawn = settings.torchShadows() ? ShadowsDrawn::All
+                                    : settings.sunShadow()   ? ShadowsDrawn::Sun
+                                                             : ShadowsDrawn::None;
   renderShadowPasses(sunShadow, cubeShadows, r.depthProgram, r.cubeDepthProgram, lightSpaceMatrix, torches,
-                     settings.width, settings.height, casters);
+                     settings.width, settings.height, casters, shadowsDrawn);
 
   // 11. Scene; objects wholly outside the camera's view are not drawn.
   frameProbe.mark(FrameStage::Scene);
   drawCulling.windowDrawn();
+  sceneTarget.begin();
   uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
   bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
   drawCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
@@ -221,6 +228,7 @@ void Game::drawPasses(bool updateParticles) {
   frameProbe.mark(FrameStage::Particles);
   updateAndDrawParticles(particles, *r.particleProgram, *camera, level.activeLights,
                          ParticleFrame{deltaTime, settings.particles, paused || !updateParticles, playerParticles});
+  sceneTarget.present();
 }
 
 void Game::shutDown() {
@@ -230,6 +238,7 @@ void Game::shutDown() {
     // materials and programs now, and keeps its bodies and run state.
     level.releaseRenderHandles();
     for (int k = 4; k >= 0; --k) particles[k].reset();
+    sceneTarget.release();
     for (ShadowMap& map : cubeShadows) map.release();
     sunShadow.release();
     camera.reset();

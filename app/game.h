@@ -8,6 +8,7 @@
 
 #include "app/resources.h"
 #include "app/settings.h"
+#include "render/scaled_target.h"
 #include "scene/light.h"
 #include "scene/shadow_map.h"
 
@@ -63,6 +64,8 @@ class Game {
   ShadowMap sunShadow;
   std::array<ShadowMap, 4> cubeShadows;
   std::array<std::shared_ptr<ParticleSystem>, 5> particles;
+  // Where the scene, the sky and the flames are drawn when `render_scale` is below 1.
+  ScaledTarget sceneTarget;
 
  private:
   bool contextReady = false;  // from a loaded GL and framework until shutDown releases them

@@ -234,13 +234,18 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const ShadowCasterTable& casters) {
+                        const ShadowCasterTable& casters, ShadowsDrawn drawn) {
   frameProbe.mark(FrameStage::SunShadow);
+  if (drawn == ShadowsDrawn::None) {
+    ShadowMap::endPass(windowWidth, windowHeight);
+    return;
+  }
   const std::vector<glm::mat4> sunLayers{lightSpaceMatrix};
   sunMap.draw(depthProgram, casters, Frustum::fromMatrix(lightSpaceMatrix),
               keyOfBytes(&lightSpaceMatrix, sizeof(lightSpaceMatrix)), sunLayers,
               [&](bool clearDepth) { sunMap.beginPass(*depthProgram, lightSpaceMatrix, clearDepth); });
   ShadowMap::endPass(windowWidth, windowHeight);
+  if (drawn == ShadowsDrawn::Sun) return;
 
   // Recomputed each frame so the maps follow the torches as the light window moves on.
   for (size_t k = 0; k < cubeMaps.size(); ++k) {
