@@ -16,6 +16,7 @@
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/texture.h"
+#include "scene/draw_order.h"
 #include "scene/frame_probe.h"
 #include "scene/light_uploads.h"
 #include "scene/particle_system.h"
@@ -217,6 +218,7 @@ void Game::drawPasses(bool updateParticles) {
   uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
   bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
   drawCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
+  sceneDrawOrder = {drawCulling.enabled, camera->position};
   r.playerMesh->draw();
   level.draw();
   drawCulling.endVolume();

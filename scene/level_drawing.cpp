@@ -1,11 +1,15 @@
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "game/level.h"
 #include "render/draw_culling.h"
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"
 #include "render/shader.h"
+#include "scene/draw_order.h"
 #include "scene/shadow_casters.h"
 
 namespace {
@@ -16,6 +20,53 @@ void drawTextured(const ObjectList& list) {
     const glm::vec2& repeat = list.textureRepeats[i];
     list.geometries[i]->draw(list.diffuseTextures[i], list.specularTextures[i], repeat.x, repeat.y);
   }
+}
+
+// The solids and the loose boxes near to far (see draw_order.h). Each of their draws sets its own
+// program, material, matrices, repeat factors and both textures, so the order changes nothing but
+// which fragments the depth test lets through. What the next draws find bound, though, is what the
+// level's order left: so for each program the draw that used it last in that order is made again
+// afterwards, in that order, with its draw call left out.
+void drawTexturedNearToFar(const ObjectList& first, const ObjectList& second) {
+  struct Item {
+    const ObjectList* list;
+    int index;
+  };
+  std::vector<Item> items;
+  std::vector<WorldBox> boxes;
+  for (const ObjectList* list : {&first, &second})
+    for (int i = 0; i < list->count; ++i) {
+      const Geometry* geometry = list->geometries[i].get();
+      if (!geometry) continue;
+      items.push_back({list, i});
+      boxes.push_back(worldBoxOf(geometry->bounds, geometry->modelMatrix));
+    }
+  auto drawItem = [](const Item& item) {
+    const ObjectList& list = *item.list;
+    const glm::vec2& repeat = list.textureRepeats[item.index];
+    list.geometries[item.index]->draw(list.diffuseTextures[item.index], list.specularTextures[item.index], repeat.x,
+                                      repeat.y);
+  };
+  for (int i : nearToFarOrder(boxes, sceneDrawOrder.eye)) drawItem(items[static_cast<size_t>(i)]);
+
+  auto programOf = [](const Item& item) -> const void* {
+    const Geometry& geometry = *item.list->geometries[item.index];
+    return geometry.material ? geometry.material->shader.get() : nullptr;
+  };
+  std::vector<bool> lastOfItsProgram(items.size(), false);
+  std::vector<const void*> seen;
+  for (size_t i = items.size(); i-- > 0;) {
+    const void* program = programOf(items[i]);
+    if (std::find(seen.begin(), seen.end(), program) != seen.end()) continue;
+    seen.push_back(program);
+    lastOfItsProgram[i] = true;
+  }
+  const long long skipped = drawCulling.skippedObjects;
+  drawCulling.suppressDraws = true;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (lastOfItsProgram[i]) drawItem(items[i]);
+  drawCulling.suppressDraws = false;
+  drawCulling.skippedObjects = skipped;  // nothing more was left out
 }
 
 // Lists drawn with texture reuse skip binding a texture equal to the one bound last; the
@@ -48,8 +99,12 @@ void hideDrawsUnlessVisible(const Model& model, const glm::mat4& modelMatrix) {
 }  // namespace
 
 void Level::draw() {
-  drawTextured(solids);
-  drawTextured(looseBoxes);
+  if (sceneDrawOrder.nearToFar) {
+    drawTexturedNearToFar(solids, looseBoxes);
+  } else {
+    drawTextured(solids);
+    drawTextured(looseBoxes);
+  }
 
   unsigned int remembered = 0;  // the texture bound last by a reuse list, 0 at the start of a frame
   for (int i = 0; i < backdrops.count; ++i) {

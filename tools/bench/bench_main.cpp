@@ -64,6 +64,9 @@ struct FrameRecord {
   long long drawCalls = 0;
   long long skippedObjects = 0;
   double sceneFsInvocations = 0.0;  // fragment shader runs of the scene pass, from a statistics query
+  // Samples of the scene pass that passed the depth test. llvmpipe counts the invocations above as
+  // it rasterises, before its early depth test; these are the ones it then shades.
+  double scenePassedSamples = 0.0;
 };
 
 // Hangs on the frame loop's stage marks: CPU time between marks, a GL timer query per pass, a
@@ -76,6 +79,7 @@ class StageTimer {
     // Core since 4.6; Mesa's llvmpipe offers it as the ARB extension on a 4.5 context.
     countsInvocations = GLEW_ARB_pipeline_statistics_query || GLEW_VERSION_4_6;
     if (countsInvocations) glGenQueries(1, &invocationQuery);
+    glGenQueries(1, &passedQuery);
     frameProbe.onStage = [this](FrameStage stage) { onStage(stage); };
   }
   void uninstall() {
@@ -83,6 +87,8 @@ class StageTimer {
     glDeleteQueries(kPasses, queries.data());
     if (invocationQuery) glDeleteQueries(1, &invocationQuery);
     invocationQuery = 0;
+    glDeleteQueries(1, &passedQuery);
+    passedQuery = 0;
   }
 
   // False where the driver cannot count shader invocations: the figure is then missing, not 0.
@@ -92,6 +98,7 @@ class StageTimer {
     record = FrameRecord{};
     used.fill(false);
     invocationsUsed = false;
+    passedUsed = false;
     haveLast = false;
   }
 
@@ -107,6 +114,11 @@ class StageTimer {
       GLuint64 invocations = 0;
       glGetQueryObjectui64v(invocationQuery, GL_QUERY_RESULT, &invocations);
       record.sceneFsInvocations = static_cast<double>(invocations);
+    }
+    if (passedUsed) {
+      GLuint64 samples = 0;
+      glGetQueryObjectui64v(passedQuery, GL_QUERY_RESULT, &samples);
+      record.scenePassedSamples = static_cast<double>(samples);
     }
     return record;
   }
@@ -126,6 +138,8 @@ class StageTimer {
     // A statistics query is a target of its own, so it runs beside the scene's timer query.
     if (countingInvocations) glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
     countingInvocations = false;
+    if (countingPassed) glEndQuery(GL_SAMPLES_PASSED);
+    countingPassed = false;
     if (stage == FrameStage::Rules && atRules) {
       muted = true;  // the action may draw the passes again; those marks are not this frame's
       atRules();
@@ -142,6 +156,10 @@ class StageTimer {
       glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, invocationQuery);
       countingInvocations = true;
       invocationsUsed = true;
+    }
+    if (stage == FrameStage::Scene) {
+      glBeginQuery(GL_SAMPLES_PASSED, passedQuery);
+      countingPassed = passedUsed = true;
     }
     last = Clock::now();
     lastStage = stage;
@@ -162,6 +180,9 @@ class StageTimer {
   GLuint invocationQuery = 0;
   bool countingInvocations = false;
   bool invocationsUsed = false;
+  GLuint passedQuery = 0;
+  bool countingPassed = false;
+  bool passedUsed = false;
   bool muted = false;
   bool haveLast = false;
   FrameStage lastStage = FrameStage::FrameEnd;
@@ -298,6 +319,7 @@ int main(int argc, char** argv) {
   report.height = game.settings.height;
   report.drawnWidth = game.sceneTarget.width();
   report.drawnHeight = game.sceneTarget.height();
+  report.samples = std::max(1, game.settings.samples);
   for (int pass = 0; pass < kPasses; ++pass) report.passNames.push_back(kPassNames[pass]);
   const RunResult* runs[2] = {&everything, &optimised};
   for (int r = 0; r < 2; ++r) {
@@ -310,6 +332,7 @@ int main(int argc, char** argv) {
     figures.rulesMs = column(f, [](const FrameRecord& x) { return x.rulesMs; });
     figures.drawCalls = column(f, [](const FrameRecord& x) { return static_cast<double>(x.drawCalls); });
     figures.skippedObjects = column(f, [](const FrameRecord& x) { return static_cast<double>(x.skippedObjects); });
+    figures.scenePassedSamples = column(f, [](const FrameRecord& x) { return x.scenePassedSamples; });
     if (timer.countsInvocations)
       figures.sceneFsInvocations = column(f, [](const FrameRecord& x) { return x.sceneFsInvocations; });
     for (int pass = 0; pass < kPasses; ++pass) {

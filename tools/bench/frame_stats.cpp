@@ -113,6 +113,11 @@ void printReport(std::ostream& out, const BenchReport& r) {
     out << "  scene fragment shader invocations per frame: not available (the driver has no "
            "ARB_pipeline_statistics_query)\n";
   }
+  // Shaded: the fragments that pass the early depth test, a sample count divided by the samples.
+  const double shadedAll = median(all.scenePassedSamples) / r.samples;
+  const double shadedOpt = median(opt.scenePassedSamples) / r.samples;
+  if (drawnPixels > 0.0)
+    row(out, "scene fragments shaded per drawn pixel", shadedAll / drawnPixels, shadedOpt / drawnPixels);
   out << "  start-up to the first frame: " << number(r.startupSeconds, 2) << " s\n";
   out << "  peak resident memory: " << number(r.peakRssMb, 1) << " MiB\n";
   out << "  read-back frames identical: " << r.identicalFrames << " of " << r.comparedFrames << " (" << r.differingBytes
@@ -136,6 +141,9 @@ void printReport(std::ostream& out, const BenchReport& r) {
       << ", \"scene_fs_invocations_per_pixel\": " << number(pixels > 0.0 ? invocationsOpt / pixels : NAN)
       << ", \"all_drawn_scene_fs_invocations_per_pixel\": " << number(pixels > 0.0 ? invocationsAll / pixels : NAN)
       << ", \"scene_fs_invocations_per_drawn_pixel\": "
-      << number(drawnPixels > 0.0 ? invocationsOpt / drawnPixels : NAN) << "}"
+      << number(drawnPixels > 0.0 ? invocationsOpt / drawnPixels : NAN)
+      << ", \"scene_shaded_per_drawn_pixel\": " << number(drawnPixels > 0.0 ? shadedOpt / drawnPixels : NAN)
+      << ", \"all_drawn_scene_shaded_per_drawn_pixel\": " << number(drawnPixels > 0.0 ? shadedAll / drawnPixels : NAN)
+      << "}"
       << std::endl;
 }
