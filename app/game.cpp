@@ -11,11 +11,13 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "render/draw_culling.h"
 #include "render/framework.h"
 #include "render/geometry.h"
 #include "render/material.h"
+#include "render/optimised_frames.h"
 #include "render/texture.h"
+#include "render/view_culling.h"
+#include "render/window_clears.h"
 #include "scene/draw_order.h"
 #include "scene/frame_probe.h"
 #include "scene/light_uploads.h"
@@ -142,7 +144,7 @@ void Game::frame() {
 
   // 1-2. Clear, then events: the input callbacks run here.
   glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
-  drawCulling.clearWindow();
+  windowClears.clear();
   glfwPollEvents();
 
   // 3-4. Camera.
@@ -213,15 +215,15 @@ void Game::drawPasses(bool updateParticles) {
 
   // 11. Scene; objects wholly outside the camera's view are not drawn.
   frameProbe.mark(FrameStage::Scene);
-  drawCulling.windowDrawn();
+  windowClears.drawnInto();
   sceneTarget.begin();
   uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
   bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
-  drawCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
-  sceneDrawOrder = {drawCulling.enabled, camera->position};
+  viewCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
+  sceneDrawOrder = {optimisedFrames, camera->position};
   r.playerMesh->draw();
   level.draw();
-  drawCulling.endVolume();
+  viewCulling.endVolume();
   unbindSceneShadows();
 
   // 12-13. Sky, flames.

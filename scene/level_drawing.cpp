@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "game/level.h"
-#include "render/draw_culling.h"
+#include "render/bind_filter.h"
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"
 #include "render/shader.h"
+#include "render/view_culling.h"
 #include "scene/draw_order.h"
 #include "scene/shadow_casters.h"
 
@@ -61,12 +62,12 @@ void drawTexturedNearToFar(const ObjectList& first, const ObjectList& second) {
     seen.push_back(program);
     lastOfItsProgram[i] = true;
   }
-  const long long skipped = drawCulling.skippedObjects;
-  drawCulling.suppressDraws = true;
+  const long long skipped = viewCulling.skippedObjects;
+  viewCulling.suppressDraws = true;
   for (size_t i = 0; i < items.size(); ++i)
     if (lastOfItsProgram[i]) drawItem(items[i]);
-  drawCulling.suppressDraws = false;
-  drawCulling.skippedObjects = skipped;  // nothing more was left out
+  viewCulling.suppressDraws = false;
+  viewCulling.skippedObjects = skipped;  // nothing more was left out
 }
 
 // Lists drawn with texture reuse skip binding a texture equal to the one bound last; the
@@ -92,8 +93,8 @@ void listCasters(ShadowCasterTable& table, const ModelList& items) {
 // A model outside the camera still makes its binds and uniforms (the next draw may rely on them);
 // only its draw calls are left out.
 void hideDrawsUnlessVisible(const Model& model, const glm::mat4& modelMatrix) {
-  drawCulling.suppressDraws = !drawCulling.visible(model.bounds, modelMatrix);
-  if (drawCulling.suppressDraws) ++drawCulling.skippedObjects;
+  viewCulling.suppressDraws = !viewCulling.visible(model.bounds, modelMatrix);
+  if (viewCulling.suppressDraws) ++viewCulling.skippedObjects;
 }
 
 }  // namespace
@@ -124,24 +125,24 @@ void Level::draw() {
 
   for (int i = 0; i < skulls.count; ++i) {
     if (skulls.collected[i] || !skulls.models[i]) continue;
-    drawCulling.useProgram(skulls.shaders[i]->handle);
+    bindFilter.useProgram(skulls.shaders[i]->handle);
     skulls.materials[i]->setUniforms();
-    drawCulling.forgetUnit(0);
+    bindFilter.forgetUnit(0);
     skulls.models[i]->modelMatrix = skulls.modelMatrices[i];
     hideDrawsUnlessVisible(*skulls.models[i], skulls.modelMatrices[i]);
     skulls.models[i]->draw(skulls.diffuseTextures[i], skulls.specularTextures[i]);
-    drawCulling.suppressDraws = false;
+    viewCulling.suppressDraws = false;
     remembered = skulls.diffuseTextures[i];
   }
   for (int i = 0; i < diamonds.count; ++i) {
     if (diamonds.collected[i] || !diamonds.models[i]) continue;
-    drawCulling.useProgram(diamonds.shaders[i]->handle);
+    bindFilter.useProgram(diamonds.shaders[i]->handle);
     diamonds.shaders[i]->setUniform("modelMatrix", diamonds.modelMatrices[i]);
     diamonds.materials[i]->setUniforms();
-    drawCulling.forgetUnit(0);
+    bindFilter.forgetUnit(0);
     hideDrawsUnlessVisible(*diamonds.models[i], diamonds.modelMatrices[i]);
     diamonds.models[i]->drawWithoutModelMatrix(diamonds.diffuseTextures[i], diamonds.specularTextures[i]);
-    drawCulling.suppressDraws = false;
+    viewCulling.suppressDraws = false;
     remembered = diamonds.diffuseTextures[i];
   }
 
@@ -150,7 +151,7 @@ void Level::draw() {
 
   if (waterSheets.count > 0 && waterSheets.shaders[0]) {
     Shader& program = *waterSheets.shaders[0];
-    drawCulling.useProgram(program.handle);
+    bindFilter.useProgram(program.handle);
     for (int i = 0; i < waterSheets.count; ++i) {
       if (!waterSheets.geometries[i]) continue;
       program.setUniform("type", waterSheets.types[i]);
@@ -159,7 +160,7 @@ void Level::draw() {
   }
   if (flowSheets.count > 0 && flowSheets.shaders[0]) {
     Shader& program = *flowSheets.shaders[0];
-    drawCulling.useProgram(program.handle);
+    bindFilter.useProgram(program.handle);
     for (int i = 0; i < flowSheets.count; ++i) {
       if (!flowSheets.geometries[i]) continue;
       program.setUniform("type", flowSheets.types[i]);

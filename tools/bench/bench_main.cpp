@@ -27,7 +27,8 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
+#include "render/view_culling.h"
 #include "scene/frame_probe.h"
 #include "tools/bench/draw_counter.h"
 #include "tools/bench/frame_stats.h"
@@ -213,7 +214,7 @@ void holdKeys(const Autopilot::Keys& keys) {
 RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int frameCount, bool optimised,
                     Comparison& comparison) {
   RunResult result;
-  drawCulling.enabled = optimised;
+  optimisedFrames = optimised;
   restartRun(game);
   Autopilot pilot;
   for (int i = 0; i < frameCount; ++i) {
@@ -235,7 +236,7 @@ RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int fr
     simulatedTime += kFrameSeconds;  // the clock the frame's timing step reads
     timer.beginFrame();
     const long long drawsBefore = drawCallCount;
-    const long long skippedBefore = drawCulling.skippedObjects;
+    const long long skippedBefore = viewCulling.skippedObjects;
     const Clock::time_point start = Clock::now();
     Clock::time_point swapStart = start;
     game.beforeSwap = [&swapStart] { swapStart = Clock::now(); };
@@ -247,7 +248,7 @@ RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int fr
     record.frameMs = millisecondsBetween(start, end);
     record.swapMs = millisecondsBetween(swapStart, end);
     record.drawCalls = drawCallCount - drawsBefore;
-    record.skippedObjects = drawCulling.skippedObjects - skippedBefore;
+    record.skippedObjects = viewCulling.skippedObjects - skippedBefore;
     if (!compare) result.frames.push_back(record);
     result.path.push_back(game.controller->getPosition());
   }
@@ -304,7 +305,7 @@ int main(int argc, char** argv) {
   const RunResult everything = runFrames(game, timer, simulatedTime, frames, false, comparison);
   const RunResult optimised = runFrames(game, timer, simulatedTime, frames, true, comparison);
   timer.uninstall();
-  drawCulling.enabled = true;
+  optimisedFrames = true;
 
   double largestGap = 0.0;
   for (size_t i = 0; i < everything.path.size() && i < optimised.path.size(); ++i)
