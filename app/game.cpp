@@ -11,12 +11,15 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "render/draw_culling.h"
 #include "render/framework.h"
 #include "render/geometry.h"
 #include "render/material.h"
+#include "render/optimised_frames.h"
 #include "render/text_renderer.h"
 #include "render/texture.h"
+#include "render/view_culling.h"
+#include "render/window_clears.h"
+#include "scene/draw_order.h"
 #include "scene/frame_probe.h"
 #include "scene/light_uploads.h"
 #include "scene/particle_system.h"
@@ -48,7 +51,8 @@ int Game::startUp(const std::string& settingsPath) {
   glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);  // always: the debug output is read in every run
   glfwWindowHint(GLFW_REFRESH_RATE, settings.refreshRate);
   glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-  glfwWindowHint(GLFW_SAMPLES, 4);
+  // Scaled down, the scene's own target holds the samples; the window only receives the blit.
+  glfwWindowHint(GLFW_SAMPLES, settings.renderScale < 1.0f ? 0 : settings.samples);
   window = glfwCreateWindow(settings.width, settings.height, settings.title.c_str(),
                             settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr, nullptr);
   if (!window) return fail("Failed to create window", true);
@@ -132,6 +136,8 @@ void Game::makeScene() {
     cubeShadows[k].computeCubeMatrices(level.activeLights[k + 1].position, kCubeNearPlane, kCubeFarPlane);
   }
 
+  sceneTarget.setUp(settings.width, settings.height, settings.renderScale, settings.samples);
+
   // 26. Flames at the five light slots.
   for (int k = 0; k < 5; ++k)
     particles[k] = std::make_shared<ParticleSystem>(r.particleSprite, level.activeLights[k].position);
@@ -144,7 +150,7 @@ void Game::frame() {
 
   // 1-2. Clear, then events: the input callbacks run here.
   glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
-  drawCulling.clearWindow();
+  windowClears.clear();
   glfwPollEvents();
   readPad();  // 2b. The pad, beside the keys the callbacks have just seen.
 
@@ -213,18 +219,23 @@ void Game::drawPasses(bool updateParticles) {
   casters.beginList(CasterMotion::Moving);
   casters.add(*r.playerMesh);
   level.listShadowCasters(casters);
+  const ShadowsDrawn shadowsDrawn = settings.torchShadows() ? ShadowsDrawn::All
+                                    : settings.sunShadow()  ? ShadowsDrawn::Sun
+                                                            : ShadowsDrawn::None;
   renderShadowPasses(sunShadow, cubeShadows, r.depthProgram, r.cubeDepthProgram, lightSpaceMatrix, torches,
-                     settings.width, settings.height, casters);
+                     settings.width, settings.height, casters, shadowsDrawn);
 
   // 11. Scene; objects wholly outside the camera's view are not drawn.
   frameProbe.mark(FrameStage::Scene);
-  drawCulling.windowDrawn();
+  windowClears.drawnInto();
+  sceneTarget.begin();
   uploadMaterialLights(*r.materialProgram, *camera, sun, level.activeLights);
   bindSceneShadows(*r.materialProgram, lightSpaceMatrix, sunShadow, cubeShadows);
-  drawCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
+  viewCulling.beginVolume(Frustum::fromMatrix(camera->projection * camera->view));
+  sceneDrawOrder = {optimisedFrames, camera->position};
   r.playerMesh->draw();
   level.draw();
-  drawCulling.endVolume();
+  viewCulling.endVolume();
   unbindSceneShadows();
 
   // 12-13. Sky, flames.
@@ -233,6 +244,7 @@ void Game::drawPasses(bool updateParticles) {
   frameProbe.mark(FrameStage::Particles);
   updateAndDrawParticles(particles, *r.particleProgram, *camera, level.activeLights,
                          ParticleFrame{deltaTime, settings.particles, paused || !updateParticles, playerParticles});
+  sceneTarget.present();
 }
 
 void Game::readPad() {
@@ -272,6 +284,7 @@ void Game::shutDown() {
     level.releaseRenderHandles();
     text.reset();
     for (int k = 4; k >= 0; --k) particles[k].reset();
+    sceneTarget.release();
     for (ShadowMap& map : cubeShadows) map.release();
     sunShadow.release();
     camera.reset();

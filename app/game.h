@@ -12,6 +12,7 @@
 #include "app/resources.h"
 #include "app/settings.h"
 #include "game/best_runs.h"
+#include "render/scaled_target.h"
 #include "scene/light.h"
 #include "scene/shadow_map.h"
 
@@ -75,6 +76,8 @@ class Game {
   Gamepad gamepad;    // read only with the `gamepad` setting
   PadFrame pad;       // this frame's request from it
   BestRuns bestRuns;  // "best-runs.txt" in the folder the game starts in
+  // Where the scene, the sky and the flames are drawn when `render_scale` is below 1.
+  ScaledTarget sceneTarget;
 
  private:
   bool contextReady = false;  // from a loaded GL and framework until shutDown releases them

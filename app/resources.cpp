@@ -25,7 +25,12 @@ GameResources::~GameResources() = default;
 void GameResources::load(const Settings& settings) {
   // Programs.
   textureProgram = std::make_shared<Shader>("texture.vert", "texture.frag");
-  materialProgram = std::make_shared<Shader>("materialShader.vert", "materialShader.frag");
+  // Without a map's pass its lookups are compiled out; with every map the file is taken as it is.
+  std::string shadowDefines;
+  if (!settings.sunShadow()) shadowDefines += "#define SUN_SHADOW 0\n";
+  if (!settings.torchShadows()) shadowDefines += "#define TORCH_SHADOWS 0\n";
+  materialProgram =
+      std::make_shared<Shader>("materialShader.vert", "materialShader.frag", Shader::Defines{shadowDefines});
   groundProgram = std::make_shared<Shader>("groundShader.vert", "groundShader.frag");
   waterProgram = std::make_shared<Shader>("waterShader.vert", "waterShader.frag");
   water2Program = std::make_shared<Shader>("waterShader2.vert", "waterShader2.frag");

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 #include "render/file_read.h"
 
@@ -19,13 +20,15 @@ namespace {
 using Field = std::variant<int Settings::*, float Settings::*, bool Settings::*, std::string Settings::*>;
 
 // One key of the file: where it lives, which field it fills and the numbers the game can run
-// with (inclusive; ignored for yes/no and text keys).
+// with (inclusive; ignored for yes/no and text keys). A key with choices takes only those words
+// (for a number key: those numbers, written as the choice is).
 struct SettingRow {
   const char* section;
   const char* key;
   Field field;
   double min;
   double max;
+  std::vector<std::string> choices = {};
 };
 
 // Reading order. The widest window is 8192 pixels: beyond that no driver offers a viewport, and
@@ -47,6 +50,12 @@ const SettingRow kRows[] = {
     {"play", "hud", &Settings::hud, 0, 0},
     {"play", "best_runs", &Settings::bestRuns, 0, 0},
     {"input", "gamepad", &Settings::gamepad, 0, 0},
+    // The light preset's keys. Multisampling takes 0, 2 or 4 samples: more is what every driver
+    // need not offer, and an odd count none does.
+    {"window", "samples", &Settings::samples, 0, 4, {"0", "2", "4"}},
+    // Below half the window's size the course's edges break up into blocks.
+    {"window", "render_scale", &Settings::renderScale, 0.5, 1.0},
+    {"light", "shadows", &Settings::shadows, 0, 0, {"all", "sun", "none"}},
 };
 
 // The value as it may appear in one console line: at most 40 characters, control and other
@@ -85,6 +94,26 @@ void readRow(const INIReader& reader, const SettingRow& row, Settings& s) {
       [&](auto member) {
         using T = std::remove_reference_t<decltype(s.*member)>;
         T& target = s.*member;
+        if (!row.choices.empty()) {
+          // The words must be written exactly; a number is compared as a number, so "04" is 4.
+          bool chosen = false;
+          for (const std::string& choice : row.choices) {
+            if constexpr (std::is_same_v<T, std::string>) {
+              chosen = chosen || raw == choice;
+            } else {
+              char* end = nullptr;
+              const double value = std::strtod(raw.c_str(), &end);
+              chosen = chosen || (end != raw.c_str() && *end == '\0' && value == std::strtod(choice.c_str(), nullptr));
+            }
+          }
+          std::string list;
+          for (size_t i = 0; i < row.choices.size(); ++i)
+            list += (i == 0 ? "" : i + 1 == row.choices.size() ? " or " : ", ") + row.choices[i];
+          if (!chosen) {
+            reportRejected(row, raw, "is not " + list, text(target));
+            return;
+          }
+        }
         if constexpr (std::is_same_v<T, std::string>) {
           target = raw;
         } else if constexpr (std::is_same_v<T, bool>) {

@@ -23,11 +23,21 @@ struct Settings {
 
   // The picture's proportions: the window's width over its height.
   float aspect() const { return static_cast<float>(width) / static_cast<float>(height); }
+
+  // The three keys of a lighter picture for machines without a graphics chip. Their defaults
+  // draw today's picture exactly.
+  int samples = 4;              // multisampling: 0, 2 or 4 samples per pixel
+  float renderScale = 1.0f;     // 0.5 to 1: the scene is drawn at this fraction of the window's size, then scaled up
+  std::string shadows = "all";  // "all": sun and torches, "sun": the sun's only, "none"
+
+  bool sunShadow() const { return shadows != "none"; }
+  bool torchShadows() const { return shadows == "all"; }
 };
 
 // Reads the file; when it cannot be opened or does not parse, prints the one warning and returns
 // the defaults. A positive parser result (a malformed line) is accepted silently. A key that is
 // present but is no number (or no yes/no word), or whose number would leave the game unplayable
 // (a size of 0 or one beyond 8192 pixels, a field of view outside 1 to 179 degrees, a negative
-// brightness), keeps its default and prints one line naming the key, the value and that default.
+// brightness, a sample count other than 0, 2 or 4, a shadow choice other than all, sun or none),
+// keeps its default and prints one line naming the key, the value and that default.
 Settings loadSettings(const std::string& path);

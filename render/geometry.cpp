@@ -3,9 +3,10 @@
 #include <cmath>
 #include <glm/gtc/matrix_inverse.hpp>
 
-#include "render/draw_culling.h"
+#include "render/bind_filter.h"
 #include "render/material.h"
 #include "render/shader.h"
+#include "render/view_culling.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void appendFace(GeometryData& data, const glm::vec3 (&corners)[6], glm::vec3 nor
 // The material may bind its own texture on unit 0; the bind filter must not trust what it saw.
 void setMaterialUniforms(Material& material) {
   material.setUniforms();
-  drawCulling.forgetUnit(0);
+  bindFilter.forgetUnit(0);
 }
 
 }  // namespace
@@ -70,7 +71,7 @@ Geometry::~Geometry() {
 }
 
 void Geometry::drawElements() const {
-  if (drawCulling.suppressDraws) return;
+  if (viewCulling.suppressDraws) return;
   glBindVertexArray(vao);
   glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_INT, nullptr);
   glBindVertexArray(0);
@@ -78,20 +79,20 @@ void Geometry::drawElements() const {
 
 bool Geometry::useMaterialProgram() {
   if (!material || !material->shader) return false;
-  drawCulling.useProgram(material->shader->handle);
+  bindFilter.useProgram(material->shader->handle);
   return true;
 }
 
 void Geometry::drawUnlessHidden(bool hidden) const {
   if (hidden)
-    ++drawCulling.skippedObjects;
+    ++viewCulling.skippedObjects;
   else
     drawElements();
 }
 
 void Geometry::draw() {
   if (!useMaterialProgram()) return;
-  const bool hidden = !drawCulling.visible(bounds, modelMatrix);
+  const bool hidden = !viewCulling.visible(bounds, modelMatrix);
   Shader& shader = *material->shader;
   shader.setUniform("modelMatrix", modelMatrix);
   shader.setUniform("normalMatrix", glm::mat3(glm::inverseTranspose(modelMatrix)));
@@ -100,7 +101,7 @@ void Geometry::draw() {
 }
 
 bool Geometry::setUpTexturedDraw() {
-  const bool hidden = !drawCulling.visible(bounds, modelMatrix);
+  const bool hidden = !viewCulling.visible(bounds, modelMatrix);
   Shader& shader = *material->shader;
   // The textured draws send the inverse itself, untransposed; the shaders expect it that way.
   const glm::mat3 normalMatrix = glm::mat3(glm::inverse(modelMatrix));
@@ -113,7 +114,7 @@ bool Geometry::setUpTexturedDraw() {
 void Geometry::draw(GLuint texture) {
   if (!useMaterialProgram()) return;
   const bool hidden = setUpTexturedDraw();
-  drawCulling.bindTexture2DOnActiveUnit(texture);
+  bindFilter.bindTexture2DOnActiveUnit(texture);
   drawUnlessHidden(hidden);
 }
 
@@ -124,15 +125,15 @@ void Geometry::draw(GLuint diffuseTexture, GLuint specularTexture, float repeatX
   // The shaders take whole repeat counts; the cast truncates toward zero.
   shader.setUniform("textureMultiplikatorX", static_cast<int>(repeatX));
   shader.setUniform("textureMultiplikatorY", static_cast<int>(repeatY));
-  drawCulling.bindTexture2D(0, diffuseTexture);
-  drawCulling.bindTexture2D(1, specularTexture);
+  bindFilter.bindTexture2D(0, diffuseTexture);
+  bindFilter.bindTexture2D(1, specularTexture);
   drawUnlessHidden(hidden);
 }
 
 void Geometry::drawDepth(std::shared_ptr<MyShader> depthShader) {
   // Every depth draw sets its own "modelMatrix", so a caster outside the pass leaves nothing behind.
-  if (!drawCulling.visible(bounds, modelMatrix)) {
-    ++drawCulling.skippedObjects;
+  if (!viewCulling.visible(bounds, modelMatrix)) {
+    ++viewCulling.skippedObjects;
     return;
   }
   if (depthShader) depthShader->setMat4("modelMatrix", modelMatrix);

@@ -8,10 +8,11 @@
 #include <glm/gtc/matrix_inverse.hpp>
 #include <iostream>
 
-#include "render/draw_culling.h"
+#include "render/bind_filter.h"
 #include "render/file_read.h"
 #include "render/shader.h"
 #include "render/texture.h"
+#include "render/view_culling.h"
 
 namespace {
 
@@ -187,22 +188,22 @@ std::vector<MeshTexture> Model::loadMaterialTextures(const aiMaterial* material,
 void Model::drawMeshes(GLuint diffuseTexture, GLuint specularTexture, bool setModelMatrix) {
   if (!shader) return;
   const glm::mat3 normalMatrix = glm::mat3(glm::inverse(modelMatrix));  // untransposed, as the shaders expect
-  drawCulling.useProgram(shader->handle);
+  bindFilter.useProgram(shader->handle);
   if (setModelMatrix) shader->setUniform("modelMatrix", modelMatrix);
   shader->setUniform("normalMatrix", normalMatrix);
   shader->setUniform("diffuseTexture", 0);
   shader->setUniform("specularTexture", 1);
-  drawCulling.bindTexture2D(0, diffuseTexture);
-  drawCulling.bindTexture2D(1, specularTexture);
+  bindFilter.bindTexture2D(0, diffuseTexture);
+  bindFilter.bindTexture2D(1, specularTexture);
   for (const Mesh& mesh : meshes) {
-    drawCulling.activeTexture(0);
+    bindFilter.activeTexture(0);
     drawMesh(mesh);
   }
-  drawCulling.useProgram(0);
+  bindFilter.useProgram(0);
 }
 
 void Model::drawMesh(const Mesh& mesh) const {
-  if (drawCulling.suppressDraws) return;
+  if (viewCulling.suppressDraws) return;
   glBindVertexArray(mesh.vao);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_INT, nullptr);
   glBindVertexArray(0);
@@ -216,7 +217,7 @@ void Model::drawWithoutModelMatrix(GLuint diffuseTexture, GLuint specularTexture
 
 void Model::drawDepth(std::shared_ptr<MyShader> /*depthShader*/) {
   for (const Mesh& mesh : meshes) {
-    drawCulling.activeTexture(0);
+    bindFilter.activeTexture(0);
     drawMesh(mesh);
   }
 }

@@ -21,6 +21,12 @@ Shader::Shader(std::string vertexSource, std::string fragmentSource, bool inMemo
   handle = linkProgram();
 }
 
+Shader::Shader(std::string vertexFile, std::string fragmentFile, Defines extra)
+    : vertexFile(std::move(vertexFile)), fragmentFile(std::move(fragmentFile)), defines(std::move(extra.lines)) {
+  uniformLocations.max_load_factor(1.0f);
+  handle = linkProgram();
+}
+
 Shader::~Shader() {
   glUseProgram(0);
   glDeleteProgram(handle);
@@ -34,6 +40,12 @@ bool Shader::compileStage(GLenum stageType, GLuint& shader, const std::string& f
   } else {
     const std::string path = kShaderDirectory + fileOrSource;
     if (!readWholeFile(path, source)) exitWithMessage("Couldn't open shader file: " + path);
+    // "#version" must stay the first line; the defines go right after it.
+    if (!defines.empty()) {
+      const size_t firstLineEnd = source.find('\n');
+      source.insert(firstLineEnd == std::string::npos ? source.size() : firstLineEnd + 1,
+                    firstLineEnd == std::string::npos ? "\n" + defines : defines);
+    }
   }
 
   shader = glCreateShader(stageType);

@@ -12,6 +12,12 @@ class Shader {
   Shader(std::string vertexFile, std::string fragmentFile);
   // For in-memory sources: the two strings are the stage texts themselves.
   Shader(std::string vertexSource, std::string fragmentSource, bool sourcesInMemory);
+  // From the two stage files, each with these lines ("#define NAME VALUE") put right after its
+  // first line (the "#version" line): one file, several variants of a program.
+  struct Defines {
+    std::string lines;
+  };
+  Shader(std::string vertexFile, std::string fragmentFile, Defines defines);
   ~Shader();
   Shader(const Shader&) = delete;
   Shader& operator=(const Shader&) = delete;
@@ -31,6 +37,7 @@ class Shader {
   std::string vertexFile;
   std::string fragmentFile;
   bool sourcesInMemory = false;
+  std::string defines;  // inserted after the first line of each stage file
   std::unordered_map<std::string, GLint> uniformLocations;
 
  private:

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "app/camera.h"
-#include "render/draw_culling.h"
 #include "render/random.h"
 #include "render/shader.h"
 #include "render/texture.h"
+#include "render/view_culling.h"
 
 namespace {
 
@@ -265,15 +265,15 @@ void updateAndDrawParticles(const std::array<std::shared_ptr<ParticleSystem>, 5>
 
   // Each emitter's 500 sprites cost the software rasteriser its triangle set-up even where none
   // of them reaches a pixel; an emitter wholly outside the view adds nothing to the picture.
-  drawCulling.beginVolume(Frustum::fromMatrix(camera.projection * camera.view));
+  viewCulling.beginVolume(Frustum::fromMatrix(camera.projection * camera.view));
   for (int k = frame.playerParticles ? 0 : 1; k < 5; ++k) {
     const glm::mat4 emitter = glm::translate(glm::mat4(1.0f), activeLights[k].position);
-    if (!drawCulling.visible(systems[k]->bounds(), emitter)) {
-      ++drawCulling.skippedObjects;
+    if (!viewCulling.visible(systems[k]->bounds(), emitter)) {
+      ++viewCulling.skippedObjects;
       continue;
     }
     particleProgram.setUniform(modelMatrixName, emitter);
     systems[k]->draw(particleProgram);
   }
-  drawCulling.endVolume();
+  viewCulling.endVolume();
 }

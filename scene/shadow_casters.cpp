@@ -1,9 +1,9 @@
 #include "scene/shadow_casters.h"
 
-#include "render/draw_culling.h"
 #include "render/geometry.h"
 #include "render/model.h"
 #include "render/shader.h"
+#include "render/view_culling.h"
 
 void ShadowCasterTable::beginList(CasterMotion motion) { lists.push_back({motion, {}}); }
 
@@ -32,8 +32,8 @@ void ShadowCasterTable::draw(const std::shared_ptr<MyShader>& program, Part part
   for (const List& list : lists) {
     if (!inPart(list, part)) continue;
     for (const Caster& caster : list.casters) {
-      if (!drawCulling.visible(caster.bounds, caster.modelMatrix)) {
-        ++drawCulling.skippedObjects;
+      if (!viewCulling.visible(caster.bounds, caster.modelMatrix)) {
+        ++viewCulling.skippedObjects;
         continue;
       }
       if (program) program->setMat4("modelMatrix", caster.modelMatrix);

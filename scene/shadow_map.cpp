@@ -5,8 +5,11 @@
 #include <string>
 #include <string_view>
 
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
 #include "render/shader.h"
+#include "render/shadow_survey.h"
+#include "render/view_culling.h"
+#include "render/window_clears.h"
 #include "scene/frame_probe.h"
 
 ShadowMap::~ShadowMap() { release(); }
@@ -106,7 +109,7 @@ void ShadowMap::beginPass(MyShader& depthProgram, const glm::mat4& lightSpaceMat
   glViewport(0, 0, width, height);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   if (clearDepth) glClear(GL_DEPTH_BUFFER_BIT);
-  drawCulling.beginVolume(Frustum::fromMatrix(lightSpaceMatrix));
+  viewCulling.beginVolume(Frustum::fromMatrix(lightSpaceMatrix));
 }
 
 void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& lightPosition, float farPlane,
@@ -122,11 +125,11 @@ void ShadowMap::beginCubePass(MyShader& cubeDepthProgram, const glm::vec3& light
   // MyShader only sets matrices; a location of -1 (name not in the program) is ignored by GL.
   glUniform1f(glGetUniformLocation(cubeDepthProgram.handle, "far_plane"), farPlane);
   glUniform3fv(glGetUniformLocation(cubeDepthProgram.handle, "lightPos"), 1, glm::value_ptr(lightPosition));
-  glUniform1i(glGetUniformLocation(cubeDepthProgram.handle, "drawAllFaces"), drawCulling.enabled ? 0 : 1);
+  glUniform1i(glGetUniformLocation(cubeDepthProgram.handle, "drawAllFaces"), optimisedFrames ? 0 : 1);
   if (seesCube())
-    drawCulling.beginVolume(cubeVolume());
+    viewCulling.beginVolume(cubeVolume());
   else
-    drawCulling.endVolume();  // nothing to skip by
+    viewCulling.endVolume();  // nothing to skip by
 }
 
 Frustum ShadowMap::cubeVolume() const {
@@ -144,12 +147,12 @@ struct Survey {
 Survey survey(const Frustum& volume, const ShadowCasterTable& casters, ShadowCasterTable::Part part,
               const std::shared_ptr<MyShader>& program) {
   Survey found;
-  drawCulling.beginVolume(volume);
-  drawCulling.beginSurvey();
+  viewCulling.beginVolume(volume);
+  shadowSurvey.begin(viewCulling);
   casters.draw(program, part);
-  found.signature = drawCulling.endSurvey();
-  found.boxes = drawCulling.surveyedBoxes();
-  drawCulling.endVolume();
+  found.signature = shadowSurvey.end(viewCulling);
+  found.boxes = shadowSurvey.boxes();
+  viewCulling.endVolume();
   return found;
 }
 
@@ -177,7 +180,7 @@ std::uint64_t rasterStateKey() {
 void backToWindow(int windowWidth, int windowHeight) {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, windowWidth, windowHeight);
-  drawCulling.clearWindow();
+  windowClears.clear();
 }
 
 }  // namespace
@@ -186,7 +189,7 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
                                 const Frustum& volume, std::uint64_t lightKey,
                                 const std::vector<glm::mat4>& layerMatrices,
                                 const std::function<void(bool clearDepth)>& begin) {
-  if (!drawCulling.enabled) {
+  if (!optimisedFrames) {
     keepsStill = false;
     underMoving.forget();
     begin(true);
@@ -217,7 +220,7 @@ ShadowMap::Pass ShadowMap::draw(const std::shared_ptr<MyShader>& program, const 
 }
 
 void ShadowMap::endPass(int windowWidth, int windowHeight) {
-  drawCulling.endVolume();
+  viewCulling.endVolume();
   backToWindow(windowWidth, windowHeight);
   glCullFace(GL_BACK);
 }
@@ -234,13 +237,18 @@ void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const ShadowCasterTable& casters) {
+                        const ShadowCasterTable& casters, ShadowsDrawn drawn) {
   frameProbe.mark(FrameStage::SunShadow);
+  if (drawn == ShadowsDrawn::None) {
+    ShadowMap::endPass(windowWidth, windowHeight);
+    return;
+  }
   const std::vector<glm::mat4> sunLayers{lightSpaceMatrix};
   sunMap.draw(depthProgram, casters, Frustum::fromMatrix(lightSpaceMatrix),
               keyOfBytes(&lightSpaceMatrix, sizeof(lightSpaceMatrix)), sunLayers,
               [&](bool clearDepth) { sunMap.beginPass(*depthProgram, lightSpaceMatrix, clearDepth); });
   ShadowMap::endPass(windowWidth, windowHeight);
+  if (drawn == ShadowsDrawn::Sun) return;
 
   // Recomputed each frame so the maps follow the torches as the light window moves on.
   for (size_t k = 0; k < cubeMaps.size(); ++k) {

@@ -104,14 +104,18 @@ glm::mat4 sunLightView();
 // lightProjection * view, recomputed every frame by the frame loop.
 glm::mat4 sunLightSpaceMatrix();
 
+// Which maps are drawn each frame: all five, the sun's only, or none (the light settings). A map
+// that is not drawn is not read either: the scene's program is built without its lookups.
+enum class ShadowsDrawn { All, Sun, None };
+
 // Every frame's shadow work in order: the sun pass, the four cube matrices from the torch
 // positions, the four cube passes, the end of the passes. torchPositions are active light slots
-// 1 to 4.
+// 1 to 4. The passes that `drawn` leaves out are skipped, their stage marks kept.
 void renderShadowPasses(ShadowMap& sunMap, std::array<ShadowMap, 4>& cubeMaps,
                         const std::shared_ptr<MyShader>& depthProgram,
                         const std::shared_ptr<MyShader>& cubeDepthProgram, const glm::mat4& lightSpaceMatrix,
                         const std::array<glm::vec3, 4>& torchPositions, int windowWidth, int windowHeight,
-                        const ShadowCasterTable& casters);
+                        const ShadowCasterTable& casters, ShadowsDrawn drawn = ShadowsDrawn::All);
 
 // The scene pass's shadow inputs on "materialShader": makes it current, sets "lightSpaceMatrix",
 // "lightPos", "pointLightPos", "pointLightFarPlane", and binds the sun map on unit 2 and the cube

@@ -16,15 +16,21 @@
 #include "game/level.h"
 #include "physics/player_controller.h"
 
-// The real start-up from settings of the tool's own. They are handed over in a file that lives
+// The light preset for machines that draw in software, as README's settings part gives it: no
+// multisampling, the scene at half the window's size, no shadow maps.
+inline const char* const kLightPresetSettings =
+    "[window]\nsamples = 0\nrender_scale = 0.5\n[light]\nshadows = none\n";
+
+// The real start-up from settings of the tool's own, plus `extraSettings` (keys the base text does
+// not name, such as the light preset's). They are handed over in a file that lives
 // only in memory, named by its descriptor under /proc: no name in a shared folder that another user
 // could guess and put a link at, and nothing left behind however start-up ends (a fatal message
 // exits, a crash kills). Returns start-up's status.
-inline int startUpForTool(Game& game, const std::string& tool) {
+inline int startUpForTool(Game& game, const std::string& tool, const std::string& extraSettings = "") {
   const std::string text =
       "[window]\nwidth = 800\nheight = 800\nrefresh_rate = 60\nfullscreen = false\ntitle = " + tool +
       "\ndebug = false\ndebugCam = 0\n[camera]\nfov = 60.0\nnear = 0.1\nfar = 100.0\n"
-      "[light]\nbrightness = 1.0\nparticles = true\n";
+      "[light]\nbrightness = 1.0\nparticles = true\n" + extraSettings;
   const int file = memfd_create((tool + "-settings.ini").c_str(), MFD_CLOEXEC);
   size_t written = 0;
   while (file >= 0 && written < text.size()) {

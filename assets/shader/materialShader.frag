@@ -38,14 +38,28 @@ uniform samplerCubeShadow cubeDepthMap4;
 uniform vec3 lightPos;              // the sun's shadow eye, world units
 uniform float pointLightFarPlane;   // world units, as used by the cube depth pass
 
+// Which shadow maps are read ("shadows" in the settings): start-up builds this program with
+// SUN_SHADOW or TORCH_SHADOWS defined as 0 where those maps are not drawn. A software rasteriser
+// pays for every lookup in every fragment, so the lookups are compiled out, not branched around.
+#ifndef SUN_SHADOW
+#define SUN_SHADOW 1
+#endif
+#ifndef TORCH_SHADOWS
+#define TORCH_SHADOWS 1
+#endif
+
 // 0 = lit, 1 = fully shadowed.
 float sunShadow(vec3 n) {
+#if SUN_SHADOW
   vec3 p = fragmentIn.lightSpacePos.xyz / fragmentIn.lightSpacePos.w * 0.5 + 0.5;
   if (p.z > 1.0) return 0.0;
   vec3 toEye = normalize(lightPos - fragmentIn.worldPos);
   // Depth units: the box is 200 world units deep, so 0.0005 is 0.1 units on a facing surface.
   float bias = max(0.002 * (1.0 - dot(n, toEye)), 0.0005);
   return 1.0 - texture(depthMap, vec3(p.xy, p.z - bias));
+#else
+  return 0.0;
+#endif
 }
 
 // Blinn-Phong, summed over the lights before the surface's colours are applied: each light adds
@@ -76,7 +90,11 @@ void addTorch(int i, samplerCubeShadow map, vec3 n, vec3 toViewer) {
   vec3 toLight = pointLights[i].position - fragmentIn.worldPos;
   float distance = length(toLight);
   float bias = 0.08 + 0.004 * distance;  // world units
+#if TORCH_SHADOWS
   float lit = texture(map, vec4(-toLight, (distance - bias) / pointLightFarPlane));
+#else
+  float lit = 1.0;
+#endif
   addPointLight(pointLights[i], toLight, distance, distance < pointLightFarPlane ? lit : 1.0, n, toViewer);
 }
 

@@ -30,6 +30,9 @@ void expectDefaults(const Settings& s) {
   EXPECT_FALSE(s.hud) << "a file without the key plays as before: nothing drawn on top";
   EXPECT_FALSE(s.bestRuns) << "and no file written";
   EXPECT_FALSE(s.gamepad);
+  EXPECT_EQ(s.samples, 4);
+  EXPECT_FLOAT_EQ(s.renderScale, 1.0f);
+  EXPECT_EQ(s.shadows, "all");
 }
 
 }  // namespace
@@ -48,7 +51,8 @@ TEST(Settings, EveryKeyIsReadWithItsType) {
                                      "[window]\nwidth=640\nheight=480\nrefresh_rate=144\nfullscreen=true\n"
                                      "title=Foo Bar\ndebug=yes\ndebugCam=2\n[camera]\nfov=75.5\nnear=0.5\nfar=300\n"
                                      "[light]\nbrightness=0.25\nparticles=off\n[play]\nhud=on\nbest_runs=yes\n"
-                                     "[input]\ngamepad=true\n");
+                                     "[input]\ngamepad=true\n"
+                                     "[window]\nsamples=2\nrender_scale=0.75\n[light]\nshadows=sun\n");
   ::testing::internal::CaptureStdout();
   const Settings s = loadSettings(path);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "a good file prints nothing";
@@ -67,6 +71,9 @@ TEST(Settings, EveryKeyIsReadWithItsType) {
   EXPECT_TRUE(s.hud);
   EXPECT_TRUE(s.bestRuns);
   EXPECT_TRUE(s.gamepad);
+  EXPECT_EQ(s.samples, 2);
+  EXPECT_FLOAT_EQ(s.renderScale, 0.75f);
+  EXPECT_EQ(s.shadows, "sun");
 }
 
 TEST(Settings, PartialFileTakesDefaultsForMissingKeysAndIgnoresUnknownOnes) {
@@ -129,6 +136,19 @@ TEST(Settings, UnplayableNumbersKeepTheirDefaultsAndNameTheKey) {
       {"[camera]\nfar=1e300\n", "camera.far = \"1e300\" is outside -3.40282e+38 to 3.40282e+38; using 100 instead."},
       {"[light]\nbrightness=-1\n", "light.brightness = \"-1\" is outside 0 to 3.40282e+38; using 1 instead."},
       {"[light]\nbrightness=inf\n", "light.brightness = \"inf\" is outside 0 to 3.40282e+38; using 1 instead."},
+      // The light preset's keys: counts between the choices, out of range, words in the wrong case.
+      {"[window]\nsamples=3\n", "window.samples = \"3\" is not 0, 2 or 4; using 4 instead."},
+      {"[window]\nsamples=8\n", "window.samples = \"8\" is not 0, 2 or 4; using 4 instead."},
+      {"[window]\nsamples=-2\n", "window.samples = \"-2\" is not 0, 2 or 4; using 4 instead."},
+      {"[window]\nsamples=2x\n", "window.samples = \"2x\" is not 0, 2 or 4; using 4 instead."},
+      {"[window]\nsamples=many\n", "window.samples = \"many\" is not 0, 2 or 4; using 4 instead."},
+      {"[window]\nrender_scale=0.49\n", "window.render_scale = \"0.49\" is outside 0.5 to 1; using 1 instead."},
+      {"[window]\nrender_scale=1.5\n", "window.render_scale = \"1.5\" is outside 0.5 to 1; using 1 instead."},
+      {"[window]\nrender_scale=nan\n", "window.render_scale = \"nan\" is outside 0.5 to 1; using 1 instead."},
+      {"[window]\nrender_scale=half\n", "window.render_scale = \"half\" is not a number; using 1 instead."},
+      {"[light]\nshadows=None\n", "light.shadows = \"None\" is not all, sun or none; using all instead."},
+      {"[light]\nshadows=torches\n", "light.shadows = \"torches\" is not all, sun or none; using all instead."},
+      {"[light]\nshadows=\n", "light.shadows = \"\" is not all, sun or none; using all instead."},
   };
   for (const Case& c : cases) {
     const std::string path = writeTemp("unplayable.ini", c.text);
@@ -154,6 +174,16 @@ TEST(Settings, EdgesOfEachRangeAreAccepted) {
   EXPECT_FLOAT_EQ(s.brightness, 0.0f);
   s = loadSettings(writeTemp("edges2.ini", "[camera]\nfov=179\n"));
   EXPECT_FLOAT_EQ(s.fov, 179.0f);
+  // The light preset's other ends.
+  s = loadSettings(writeTemp("edges3.ini", "[window]\nsamples=0\nrender_scale=0.5\n[light]\nshadows=none\n"));
+  EXPECT_EQ(s.samples, 0);
+  EXPECT_FLOAT_EQ(s.renderScale, 0.5f);
+  EXPECT_FALSE(s.sunShadow());
+  EXPECT_FALSE(s.torchShadows());
+  s = loadSettings(writeTemp("edges4.ini", "[window]\nsamples=4\nrender_scale=1\n[light]\nshadows=all\n"));
+  EXPECT_EQ(s.samples, 4);
+  EXPECT_FLOAT_EQ(s.renderScale, 1.0f);
+  EXPECT_TRUE(s.sunShadow() && s.torchShadows());
 }
 
 TEST(Settings, GarbageAndOverlongLinesNeitherCrashNorLeakControlBytesIntoMessages) {

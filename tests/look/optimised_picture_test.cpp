@@ -17,7 +17,7 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
 #include "scene/frame_probe.h"
 #include "tools/bench/picture_check.h"
 
@@ -44,7 +44,7 @@ TEST(OptimisedPicture, EveryChangeOfTheSceneDrawsTheSamePictureAsDrawingEverythi
   Game game{physicsWorld, level};
   game.clock = [&now] { return now; };
   ASSERT_EQ(game.startUp(path), 0);
-  drawCulling.enabled = true;
+  optimisedFrames = true;
 
   std::string change = "start";
   bool compareThisFrame = false;

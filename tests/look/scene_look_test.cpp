@@ -358,3 +358,55 @@ TEST_F(LookGame, AtBrightnessZeroTheMaterialsKeepNoAmbientAndAnUnlitCourseIsBlac
   ASSERT_GT(surface, kSize * kSize / 2) << "the course fills most of the start view";
   EXPECT_EQ(lit, 0) << "pixels with light of their own, out of " << surface;
 }
+
+// The light settings: the scene drawn smaller and stretched over the window, with fewer or no
+// samples and fewer shadow maps, still shows the whole course, lit, in every corner of the window.
+struct LightSettingsCase {
+  const char* text;
+  int drawnSize;  // pixels, the scene target's width and height
+};
+
+class LightSettingsLook : public LookGame, public ::testing::WithParamInterface<LightSettingsCase> {};
+
+TEST_P(LightSettingsLook, TheScaledSceneFillsTheWindowLitAndWithoutGlErrors) {
+  start(GetParam().text);
+  EXPECT_EQ(game.sceneTarget.width(), GetParam().drawnSize);
+  EXPECT_EQ(game.sceneTarget.height(), GetParam().drawnSize);
+  frame(1.0 / 60.0);
+  frame(1.0 / 3.0);
+  for (int i = 0; i < 8; ++i) frame(0.1);
+  togglePause();
+  ASSERT_TRUE(paused);
+  frame(0.0);
+  const Shot lit = still("light_settings");
+  ASSERT_EQ(differences(lit, still("light_settings_again"), kRepeatNoise), "none");
+
+  // Nothing of the window's own clear colour (0.1 grey) shows: the stretched picture covers it all.
+  long cleared = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) cleared += lit.color(x, y) == glm::vec3(26.0f);
+  EXPECT_LT(cleared, kSize * kSize / 1000) << "pixels left as the window was cleared";
+
+  // The sun lights the course in each quarter of the window: without it each quarter darkens.
+  const glm::vec3 sunColour = game.sun.color;
+  game.sun.color = glm::vec3(0.0f);
+  const Shot sunless = still("light_settings_sunless");
+  game.sun.color = sunColour;
+  for (int qy = 0; qy < 2; ++qy)
+    for (int qx = 0; qx < 2; ++qx) {
+      Mean before, after;
+      for (int y = qy * kSize / 2; y < (qy + 1) * kSize / 2; y += 4)
+        for (int x = qx * kSize / 2; x < (qx + 1) * kSize / 2; x += 4) {
+          before.add(lit.luminance(x, y));
+          after.add(sunless.luminance(x, y));
+        }
+      EXPECT_GT(before.value(), after.value() + 5.0) << "quarter " << qx << ", " << qy;
+    }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presets, LightSettingsLook,
+    ::testing::Values(LightSettingsCase{"[window]\nsamples=0\nrender_scale=0.5\n[light]\nshadows=none\n", 400},
+                      LightSettingsCase{"[window]\nsamples=2\nrender_scale=0.75\n[light]\nshadows=sun\n", 600},
+                      LightSettingsCase{"[window]\nsamples=0\n[light]\nshadows=sun\n", 800}));

@@ -6,8 +6,10 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <vector>
 
-#include "render/draw_culling.h"
 #include "render/geometry.h"
+#include "render/optimised_frames.h"
+#include "render/shadow_survey.h"
+#include "render/view_culling.h"
 
 namespace {
 
@@ -87,17 +89,17 @@ TEST(Frusta, ATorchsCubeReachesFiftyAlongEachAxisAndIntoItsCorners) {
   EXPECT_TRUE(f.touches(sphere(torch + glm::vec3(49, 49, 49), 0.5f)));
 }
 
-TEST(DrawCullingState, CullsOnlyInsideAVolumeAndOnlyWhenEnabled) {
-  DrawCulling culling;
+TEST(ViewCullingState, CullsOnlyInsideAVolumeAndOnlyInOptimisedFrames) {
+  ViewCulling culling;
   const BoundingSphere unit = sphere({0, 0, 0}, 1);
   const glm::mat4 far = glm::translate(glm::mat4(1.0f), glm::vec3(500, 0, 0));
   EXPECT_TRUE(culling.visible(unit, far)) << "no pass running";
   culling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
   EXPECT_FALSE(culling.visible(unit, far));
   EXPECT_TRUE(culling.visible(unit, glm::mat4(1.0f)));
-  culling.enabled = false;
+  optimisedFrames = false;
   EXPECT_TRUE(culling.visible(unit, far)) << "everything drawn";
-  culling.enabled = true;
+  optimisedFrames = true;
   culling.endVolume();
   EXPECT_TRUE(culling.visible(unit, far));
 }
@@ -143,20 +145,21 @@ TEST(BoundingBoxes, HoldEveryVertexUnderMoveTurnAndScaleAndFallBackToTheSpheresC
   EXPECT_EQ(cube[7], glm::vec3(3, 4, 5));
 }
 
-TEST(DrawCullingState, ASurveyDrawsNothingAndListsTheBoxesOfWhatIsInside) {
-  DrawCulling culling;
+TEST(ShadowSurveyState, ASurveyDrawsNothingAndListsTheBoxesOfWhatIsInside) {
+  ViewCulling culling;
+  ShadowSurvey& survey = shadowSurvey;  // the one view culling reports to
   const BoundingSphere unit = sphere({0, 0, 0}, 1);
   culling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
-  culling.beginSurvey();
+  survey.begin(culling);
   EXPECT_FALSE(culling.visible(unit, glm::mat4(1.0f))) << "inside, but a survey draws nothing";
   EXPECT_FALSE(culling.visible(unit, glm::translate(glm::mat4(1.0f), glm::vec3(500, 0, 0))));
   EXPECT_FALSE(culling.visible(unit, glm::translate(glm::mat4(1.0f), glm::vec3(0, 10, 0))));
-  const std::uint64_t first = culling.endSurvey();
-  ASSERT_EQ(culling.surveyedBoxes().size(), 2u) << "the one far outside is not listed";
-  EXPECT_EQ(culling.surveyedBoxes()[1][7], glm::vec3(1, 11, 1));
+  const std::uint64_t first = survey.end(culling);
+  ASSERT_EQ(survey.boxes().size(), 2u) << "the one far outside is not listed";
+  EXPECT_EQ(survey.boxes()[1][7], glm::vec3(1, 11, 1));
 
-  culling.beginSurvey();
+  survey.begin(culling);
   culling.visible(unit, glm::mat4(1.0f));
-  EXPECT_NE(culling.endSurvey(), first);
-  EXPECT_EQ(culling.surveyedBoxes().size(), 1u) << "each survey starts a new list";
+  EXPECT_NE(survey.end(culling), first);
+  EXPECT_EQ(survey.boxes().size(), 1u) << "each survey starts a new list";
 }

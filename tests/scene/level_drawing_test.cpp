@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "game/level.h"
-#include "render/draw_culling.h"
+
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "app/camera.h"
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
 #include "render/random.h"
 #include "render/shader.h"
 #include "render/texture.h"
+#include "render/view_culling.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {
@@ -172,12 +173,12 @@ TEST_F(ParticleFrameStep, EmittersOutOfViewAreLeftOutWithoutChangingThePicture) 
 
   frame.paused = true;  // the same sprites for both pictures
   lights[4].position = {0.0f, 50.0f, 0.0f};   // everything but emitter 3 is out of view now
-  const long long skippedBefore = drawCulling.skippedObjects;
+  const long long skippedBefore = viewCulling.skippedObjects;
   const int culled = redAfterStep();
-  EXPECT_EQ(drawCulling.skippedObjects - skippedBefore, 3) << "emitters 1, 2 and 4";
-  drawCulling.enabled = false;
+  EXPECT_EQ(viewCulling.skippedObjects - skippedBefore, 3) << "emitters 1, 2 and 4";
+  optimisedFrames = false;
   const int everything = redAfterStep();
-  drawCulling.enabled = true;
+  optimisedFrames = true;
   EXPECT_GT(everything, 0) << "the risen flames of emitter 3 are in view";
   EXPECT_EQ(culled, everything);
 }

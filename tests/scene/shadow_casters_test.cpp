@@ -11,10 +11,12 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "render/draw_culling.h"
 #include "render/geometry.h"
 #include "render/model.h"
+#include "render/optimised_frames.h"
 #include "render/shader.h"
+#include "render/shadow_survey.h"
+#include "render/view_culling.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {
@@ -24,8 +26,8 @@ glm::mat4 at(float x, float y, float z) { return glm::translate(glm::mat4(1.0f),
 class ShadowCasterTables : public SceneGlTest {
  protected:
   void TearDown() override {
-    drawCulling.enabled = true;
-    drawCulling.endVolume();
+    optimisedFrames = true;
+    viewCulling.endVolume();
     SceneGlTest::TearDown();
   }
   std::shared_ptr<MyShader> depthProgram = std::make_shared<MyShader>("depthShader.vert", "depthShader.frag");
@@ -60,11 +62,11 @@ TEST_F(ShadowCasterTables, TheTableCullsEveryCasterAndSetsItsMatrixAndAllIsStill
   EXPECT_EQ(table.count(Part::Still), 3u);
   EXPECT_EQ(table.count(Part::Moving), 3u);
 
-  drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
-  const long long skipped = drawCulling.skippedObjects;
+  viewCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  const long long skipped = viewCulling.skippedObjects;
   table.draw(depthProgram, Part::All);
   EXPECT_EQ(drawn, (std::vector<std::string>{"unlisted still", "moving", "still", "moving again"}));
-  EXPECT_EQ(drawCulling.skippedObjects - skipped, 2) << "the two far ones";
+  EXPECT_EQ(viewCulling.skippedObjects - skipped, 2) << "the two far ones";
   ASSERT_EQ(matrices.size(), 4u);
   EXPECT_EQ(matrices[1], at(1, 0, 0));
   EXPECT_EQ(matrices[3], at(0, 0, 3));
@@ -77,16 +79,16 @@ TEST_F(ShadowCasterTables, TheTableCullsEveryCasterAndSetsItsMatrixAndAllIsStill
 
   // A survey draws nothing and finds every caster inside, whichever list it is in.
   drawn.clear();
-  drawCulling.beginSurvey();
+  shadowSurvey.begin(viewCulling);
   table.draw(depthProgram, Part::All);
-  drawCulling.endSurvey();
+  shadowSurvey.end(viewCulling);
   EXPECT_TRUE(drawn.empty());
-  EXPECT_EQ(drawCulling.surveyedBoxes().size(), 4u);
-  drawCulling.endVolume();
+  EXPECT_EQ(shadowSurvey.boxes().size(), 4u);
+  viewCulling.endVolume();
 
-  drawCulling.enabled = false;  // everything drawn
+  optimisedFrames = false;  // everything drawn
   drawn.clear();
-  drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  viewCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
   table.draw(depthProgram, Part::All);
   EXPECT_EQ(drawn.size(), 6u);
   glUseProgram(0);
@@ -118,12 +120,12 @@ TEST_F(ShadowCasterTables, TheLevelListsEachCasterOnceMarkedByHowItMoves) {
 
   // Where each caster is: the boulder's world box among the moving ones, a skull's among the still.
   auto boxes = [&](Part part) {
-    drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 1e6f));
-    drawCulling.beginSurvey();
+    viewCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 1e6f));
+    shadowSurvey.begin(viewCulling);
     table.draw(depthProgram, part);
-    drawCulling.endSurvey();
-    std::vector<std::array<glm::vec3, 8>> found = drawCulling.surveyedBoxes();
-    drawCulling.endVolume();
+    shadowSurvey.end(viewCulling);
+    std::vector<std::array<glm::vec3, 8>> found = shadowSurvey.boxes();
+    viewCulling.endVolume();
     return found;
   };
   auto contains = [](const std::vector<std::array<glm::vec3, 8>>& list, const std::array<glm::vec3, 8>& box) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
 #include "render/shader.h"
 #include "scene/scene_test_helpers.h"
 
@@ -308,11 +308,11 @@ TEST_F(ShadowMaps, PassesKeepTheStillCastersAndRedrawOnlyAroundTheMovingOnes) {
   EXPECT_EQ(scene.cubes[0].lastPass, Pass::Whole);
   EXPECT_NEAR(plusZ(ahead), 11.0f / 50.0f, 1e-3f);
 
-  drawCulling.enabled = false;  // everything drawn, into every map
+  optimisedFrames = false;  // everything drawn, into every map
   scene.passes();
   EXPECT_EQ(scene.wall.draws, 5);
   for (const ShadowMap* map : {&scene.sun, &scene.cubes[3]}) EXPECT_EQ(map->lastPass, Pass::Whole);
-  drawCulling.enabled = true;
+  optimisedFrames = true;
   scene.passes();
   EXPECT_EQ(scene.cubes[3].lastPass, Pass::Whole) << "after a pass with culling off the map's content is unknown";
   scene.passes();
@@ -338,9 +338,9 @@ TEST_F(ShadowMaps, IncrementalPassesGiveTheTexelsOfDrawingEverything) {
   for (size_t frame = 0; frame < path.size(); ++frame) {
     scene.panel.placed = path[frame];
     if (frame == 6) scene.wall.placed = moved(0, 1, 0);
-    drawCulling.enabled = false;
+    optimisedFrames = false;
     scene.passes(referenceCubes, referenceSun);
-    drawCulling.enabled = true;
+    optimisedFrames = true;
     scene.passes();
     EXPECT_TRUE(allTexels(scene.sun) == allTexels(referenceSun)) << "sun, frame " << frame;
     EXPECT_TRUE(allTexels(scene.cubes[0]) == allTexels(referenceCubes[0])) << "first cube, frame " << frame;
@@ -377,9 +377,9 @@ TEST_F(ShadowMaps, WireframeAndFaceCullingChangesRedrawWhatTheMapsKept) {
   // The kept maps after one more pass against the same state drawn whole into maps of their own.
   auto sameAsDrawingEverything = [&](const char* after) {
     passes(scene.sun, scene.cubes);
-    drawCulling.enabled = false;
+    optimisedFrames = false;
     passes(referenceSun, referenceCubes);
-    drawCulling.enabled = true;
+    optimisedFrames = true;
     EXPECT_TRUE(allTexels(scene.sun) == allTexels(referenceSun)) << "sun, after " << after;
     EXPECT_TRUE(allTexels(scene.cubes[0]) == allTexels(referenceCubes[0])) << "first cube, after " << after;
   };

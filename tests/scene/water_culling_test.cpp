@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "game/level.h"
-#include "render/draw_culling.h"
 #include "render/geometry.h"
+#include "render/view_culling.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {
@@ -16,7 +16,7 @@ namespace {
 class WaterCulling : public SceneGlTest {
  protected:
   void TearDown() override {
-    drawCulling.endVolume();
+    viewCulling.endVolume();
     SceneGlTest::TearDown();
   }
 };
@@ -59,10 +59,10 @@ TEST_F(WaterCulling, EveryVertexTheSwellCanLiftLiesInsideTheSheetsBounds) {
         for (float lift : {-kLift, kLift}) {
           const glm::vec3 corner = centre + glm::vec3(sx * std::abs(half.x), lift, sz * std::abs(half.z));
           EXPECT_LE(glm::distance(corner, centre), world.radius + 1e-4f);
-          drawCulling.beginVolume(onlyBeyond(corner, glm::normalize(corner - centre)));
-          EXPECT_TRUE(drawCulling.visible(sheet->bounds, sheet->modelMatrix))
+          viewCulling.beginVolume(onlyBeyond(corner, glm::normalize(corner - centre)));
+          EXPECT_TRUE(viewCulling.visible(sheet->bounds, sheet->modelMatrix))
               << "corner " << sx << ", " << sz << " lifted by " << lift;
-          drawCulling.endVolume();
+          viewCulling.endVolume();
         }
   }
 }

@@ -1,10 +1,13 @@
-// kellvane-bench: the real start-up and a fixed number of real frames along the autopilot's
-// line, once with every object drawn into every pass and once with the skipping on. Prints the
-// figures of both runs, then one JSON line. It reports figures; it never fails on one.
-//   kellvane-bench [frames] [hud]   hud: the HUD is drawn over every frame, as with `hud = true`
+// kellvane-bench [frames] [hud] [default|light]: the real start-up and a fixed number of real
+// frames along the autopilot's line, once with every object drawn into every pass and once with
+// the skipping on. Prints the figures of both runs, then one JSON line. Without a preset named it
+// does this for the default settings and then, in a fresh process of its own (the level and the
+// physics world are the process's), for the light preset. With hud the HUD is drawn over every
+// frame, as with `hud = true`. It reports figures; it never fails on one.
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -24,8 +27,9 @@
 #include "game/level.h"
 #include "physics/physics_world.h"
 #include "physics/player_controller.h"
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
 #include "render/text_renderer.h"
+#include "render/view_culling.h"
 #include "scene/frame_probe.h"
 #include "tools/bench/draw_counter.h"
 #include "tools/bench/frame_stats.h"
@@ -62,6 +66,9 @@ struct FrameRecord {
   long long drawCalls = 0;
   long long skippedObjects = 0;
   double sceneFsInvocations = 0.0;  // fragment shader runs of the scene pass, from a statistics query
+  // Samples of the scene pass that passed the depth test. llvmpipe counts the invocations above as
+  // it rasterises, before its early depth test; these are the ones it then shades.
+  double scenePassedSamples = 0.0;
 };
 
 // Hangs on the frame loop's stage marks: CPU time between marks, a GL timer query per pass, a
@@ -74,6 +81,7 @@ class StageTimer {
     // Core since 4.6; Mesa's llvmpipe offers it as the ARB extension on a 4.5 context.
     countsInvocations = GLEW_ARB_pipeline_statistics_query || GLEW_VERSION_4_6;
     if (countsInvocations) glGenQueries(1, &invocationQuery);
+    glGenQueries(1, &passedQuery);
     frameProbe.onStage = [this](FrameStage stage) { onStage(stage); };
   }
   void uninstall() {
@@ -81,6 +89,8 @@ class StageTimer {
     glDeleteQueries(kPasses, queries.data());
     if (invocationQuery) glDeleteQueries(1, &invocationQuery);
     invocationQuery = 0;
+    glDeleteQueries(1, &passedQuery);
+    passedQuery = 0;
   }
 
   // False where the driver cannot count shader invocations: the figure is then missing, not 0.
@@ -90,6 +100,7 @@ class StageTimer {
     record = FrameRecord{};
     used.fill(false);
     invocationsUsed = false;
+    passedUsed = false;
     haveLast = false;
   }
 
@@ -105,6 +116,11 @@ class StageTimer {
       GLuint64 invocations = 0;
       glGetQueryObjectui64v(invocationQuery, GL_QUERY_RESULT, &invocations);
       record.sceneFsInvocations = static_cast<double>(invocations);
+    }
+    if (passedUsed) {
+      GLuint64 samples = 0;
+      glGetQueryObjectui64v(passedQuery, GL_QUERY_RESULT, &samples);
+      record.scenePassedSamples = static_cast<double>(samples);
     }
     return record;
   }
@@ -124,6 +140,8 @@ class StageTimer {
     // A statistics query is a target of its own, so it runs beside the scene's timer query.
     if (countingInvocations) glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
     countingInvocations = false;
+    if (countingPassed) glEndQuery(GL_SAMPLES_PASSED);
+    countingPassed = false;
     if (stage == FrameStage::Rules && atRules) {
       muted = true;  // the action may draw the passes again; those marks are not this frame's
       atRules();
@@ -140,6 +158,10 @@ class StageTimer {
       glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, invocationQuery);
       countingInvocations = true;
       invocationsUsed = true;
+    }
+    if (stage == FrameStage::Scene) {
+      glBeginQuery(GL_SAMPLES_PASSED, passedQuery);
+      countingPassed = passedUsed = true;
     }
     last = Clock::now();
     lastStage = stage;
@@ -160,6 +182,9 @@ class StageTimer {
   GLuint invocationQuery = 0;
   bool countingInvocations = false;
   bool invocationsUsed = false;
+  GLuint passedQuery = 0;
+  bool countingPassed = false;
+  bool passedUsed = false;
   bool muted = false;
   bool haveLast = false;
   FrameStage lastStage = FrameStage::FrameEnd;
@@ -190,7 +215,7 @@ void holdKeys(const Autopilot::Keys& keys) {
 RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int frameCount, bool optimised,
                     Comparison& comparison) {
   RunResult result;
-  drawCulling.enabled = optimised;
+  optimisedFrames = optimised;
   restartRun(game);
   Autopilot pilot;
   for (int i = 0; i < frameCount; ++i) {
@@ -212,7 +237,7 @@ RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int fr
     simulatedTime += kFrameSeconds;  // the clock the frame's timing step reads
     timer.beginFrame();
     const long long drawsBefore = drawCallCount;
-    const long long skippedBefore = drawCulling.skippedObjects;
+    const long long skippedBefore = viewCulling.skippedObjects;
     const Clock::time_point start = Clock::now();
     Clock::time_point swapStart = start;
     game.beforeSwap = [&swapStart] { swapStart = Clock::now(); };
@@ -224,7 +249,7 @@ RunResult runFrames(Game& game, StageTimer& timer, double& simulatedTime, int fr
     record.frameMs = millisecondsBetween(start, end);
     record.swapMs = millisecondsBetween(swapStart, end);
     record.drawCalls = drawCallCount - drawsBefore;
-    record.skippedObjects = drawCulling.skippedObjects - skippedBefore;
+    record.skippedObjects = viewCulling.skippedObjects - skippedBefore;
     if (!compare) result.frames.push_back(record);
     result.path.push_back(game.controller->getPosition());
   }
@@ -243,7 +268,20 @@ std::vector<double> column(const std::vector<FrameRecord>& frames, Field field) 
 
 int main(int argc, char** argv) {
   int frames = kDefaultFrames;
-  const bool withHud = argc > 2 && std::string(argv[2]) == "hud";
+  // The words after the frame count, in any order.
+  bool withHud = false;
+  std::string preset = "both";
+  for (int i = 2; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "hud") {
+      withHud = true;
+    } else if (word == "default" || word == "light") {
+      preset = word;
+    } else {
+      std::cout << "kellvane-bench: \"" << word << "\" is neither hud, default nor light; left out" << std::endl;
+    }
+  }
+  const bool light = preset == "light";
   if (argc > 1) {
     const int wanted = std::atoi(argv[1]);
     if (wanted >= 1 && wanted <= 1000000)
@@ -257,7 +295,7 @@ int main(int argc, char** argv) {
   double simulatedTime = 0.0;  // seconds; both runs step by exactly kFrameSeconds
   Game game(physicsWorld, level);
   game.clock = [&simulatedTime] { return simulatedTime; };
-  const int failed = startUpForTool(game, "kellvane-bench");
+  const int failed = startUpForTool(game, "kellvane-bench", light ? kLightPresetSettings : "");
   if (failed) return failed;
   if (withHud) {
     game.text = std::make_unique<TextRenderer>();
@@ -277,7 +315,7 @@ int main(int argc, char** argv) {
   const RunResult everything = runFrames(game, timer, simulatedTime, frames, false, comparison);
   const RunResult optimised = runFrames(game, timer, simulatedTime, frames, true, comparison);
   timer.uninstall();
-  drawCulling.enabled = true;
+  optimisedFrames = true;
 
   double largestGap = 0.0;
   for (size_t i = 0; i < everything.path.size() && i < optimised.path.size(); ++i)
@@ -287,8 +325,12 @@ int main(int argc, char** argv) {
 
   BenchReport report;
   report.frames = frames;
+  report.preset = light ? "light" : "default";
   report.width = game.settings.width;
   report.height = game.settings.height;
+  report.drawnWidth = game.sceneTarget.width();
+  report.drawnHeight = game.sceneTarget.height();
+  report.samples = std::max(1, game.settings.samples);
   for (int pass = 0; pass < kPasses; ++pass) report.passNames.push_back(kPassNames[pass]);
   const RunResult* runs[2] = {&everything, &optimised};
   for (int r = 0; r < 2; ++r) {
@@ -301,6 +343,7 @@ int main(int argc, char** argv) {
     figures.rulesMs = column(f, [](const FrameRecord& x) { return x.rulesMs; });
     figures.drawCalls = column(f, [](const FrameRecord& x) { return static_cast<double>(x.drawCalls); });
     figures.skippedObjects = column(f, [](const FrameRecord& x) { return static_cast<double>(x.skippedObjects); });
+    figures.scenePassedSamples = column(f, [](const FrameRecord& x) { return x.scenePassedSamples; });
     if (timer.countsInvocations)
       figures.sceneFsInvocations = column(f, [](const FrameRecord& x) { return x.sceneFsInvocations; });
     for (int pass = 0; pass < kPasses; ++pass) {
@@ -319,5 +362,11 @@ int main(int argc, char** argv) {
 
   game.shutDown();
   printReport(std::cout, report);
-  return 0;
+  if (preset != "both") return 0;
+  // The light preset needs a window of its own (no samples), and this process's level is built.
+  std::cout << std::endl;
+  const std::string again =
+      "exec /proc/" + std::to_string(getpid()) + "/exe " + std::to_string(frames) + (withHud ? " hud" : "") + " light";
+  const int status = std::system(again.c_str());
+  return status == 0 ? 0 : 1;
 }

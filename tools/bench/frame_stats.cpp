@@ -75,7 +75,8 @@ void printReport(std::ostream& out, const BenchReport& r) {
   const double gameOpt = median(sumOf(opt.physicsMs, opt.playerMs, opt.rulesMs));
   const bool identical = r.comparedFrames > 0 && r.identicalFrames == r.comparedFrames;
 
-  out << "kellvane-bench: " << r.frames << " frames per run at " << r.width << " x " << r.height
+  out << "kellvane-bench (" << r.preset << " settings): " << r.frames << " frames per run at " << r.width << " x "
+      << r.height << " (scene drawn at " << r.drawnWidth << " x " << r.drawnHeight << ")"
       << ", fixed step 1/60 s, along the autopilot's line (" << all.frameMs.size() << " and " << opt.frameMs.size()
       << " frames timed, read-back frames left out)\n";
   out << "  " << std::left << std::setw(34) << "figure" << std::right << std::setw(14) << "all drawn" << std::setw(14)
@@ -96,6 +97,8 @@ void printReport(std::ostream& out, const BenchReport& r) {
   row(out, "draw calls per frame, median", median(all.drawCalls), median(opt.drawCalls), 0);
   row(out, "objects skipped per frame, median", median(all.skippedObjects), median(opt.skippedObjects), 0);
   const double pixels = static_cast<double>(r.width) * static_cast<double>(r.height);
+  // Overdraw: how often the scene shades each pixel it draws, whatever the render scale.
+  const double drawnPixels = static_cast<double>(r.drawnWidth) * static_cast<double>(r.drawnHeight);
   const double invocationsAll = r.countsInvocations ? median(all.sceneFsInvocations) : NAN;
   const double invocationsOpt = r.countsInvocations ? median(opt.sceneFsInvocations) : NAN;
   if (r.countsInvocations) {
@@ -103,10 +106,18 @@ void printReport(std::ostream& out, const BenchReport& r) {
     // Per pixel of the window: how often the scene shades each pixel, overdraw and all.
     if (pixels > 0.0)
       row(out, "scene fragment shader invocations per pixel", invocationsAll / pixels, invocationsOpt / pixels);
+    if (drawnPixels > 0.0)
+      row(out, "scene fragment shader invocations per drawn pixel", invocationsAll / drawnPixels,
+          invocationsOpt / drawnPixels);
   } else {
     out << "  scene fragment shader invocations per frame: not available (the driver has no "
            "ARB_pipeline_statistics_query)\n";
   }
+  // Shaded: the fragments that pass the early depth test, a sample count divided by the samples.
+  const double shadedAll = median(all.scenePassedSamples) / r.samples;
+  const double shadedOpt = median(opt.scenePassedSamples) / r.samples;
+  if (drawnPixels > 0.0)
+    row(out, "scene fragments shaded per drawn pixel", shadedAll / drawnPixels, shadedOpt / drawnPixels);
   out << "  start-up to the first frame: " << number(r.startupSeconds, 2) << " s\n";
   out << "  peak resident memory: " << number(r.peakRssMb, 1) << " MiB\n";
   out << "  read-back frames identical: " << r.identicalFrames << " of " << r.comparedFrames << " (" << r.differingBytes
@@ -115,7 +126,7 @@ void printReport(std::ostream& out, const BenchReport& r) {
   out << "  speedup (all drawn / optimised, median frame): " << number(speedup, 2) << "\n";
   if (r.glError != 0) out << "  GL error flag at the end: 0x" << std::hex << r.glError << std::dec << "\n";
 
-  out << "{\"fps\": " << number(fpsOpt, 2) << ", \"frame_ms_median\": " << number(medianOpt)
+  out << "{\"preset\": \"" << r.preset << "\", \"fps\": " << number(fpsOpt, 2) << ", \"frame_ms_median\": " << number(medianOpt)
       << ", \"frame_ms_p95\": " << number(percentile(opt.frameMs, 95)) << ", \"speedup\": " << number(speedup)
       << ", \"identical\": " << (identical ? "true" : "false") << ", \"startup_s\": " << number(r.startupSeconds)
       << ", \"game_cpu_ms_median\": " << number(gameOpt, 4) << ", \"peak_rss_mb\": " << number(r.peakRssMb, 1)
@@ -127,6 +138,12 @@ void printReport(std::ostream& out, const BenchReport& r) {
       << ", \"compared_frames\": " << r.comparedFrames << ", \"identical_frames\": " << r.identicalFrames
       << ", \"scene_fs_invocations_median\": " << number(invocationsOpt, 0)
       << ", \"all_drawn_scene_fs_invocations_median\": " << number(invocationsAll, 0)
-      << ", \"scene_fs_invocations_per_pixel\": " << number(pixels > 0.0 ? invocationsOpt / pixels : NAN) << "}"
+      << ", \"scene_fs_invocations_per_pixel\": " << number(pixels > 0.0 ? invocationsOpt / pixels : NAN)
+      << ", \"all_drawn_scene_fs_invocations_per_pixel\": " << number(pixels > 0.0 ? invocationsAll / pixels : NAN)
+      << ", \"scene_fs_invocations_per_drawn_pixel\": "
+      << number(drawnPixels > 0.0 ? invocationsOpt / drawnPixels : NAN)
+      << ", \"scene_shaded_per_drawn_pixel\": " << number(drawnPixels > 0.0 ? shadedOpt / drawnPixels : NAN)
+      << ", \"all_drawn_scene_shaded_per_drawn_pixel\": " << number(drawnPixels > 0.0 ? shadedAll / drawnPixels : NAN)
+      << "}"
       << std::endl;
 }

@@ -14,12 +14,16 @@ struct RunFigures {
   std::vector<double> drawCalls;
   std::vector<double> skippedObjects;
   std::vector<double> sceneFsInvocations;  // empty where the driver cannot count them
+  std::vector<double> scenePassedSamples;  // samples that passed the scene pass's depth test
 };
 
 // Both runs (0 everything drawn, 1 optimised) and the figures of the whole process.
 struct BenchReport {
   int frames = 0;
-  int width = 0, height = 0;  // pixels
+  std::string preset = "default";        // the settings the run used: "default" or "light"
+  int width = 0, height = 0;              // pixels of the window
+  int samples = 1;  // per pixel of the scene's target (1 without multisampling)
+  int drawnWidth = 0, drawnHeight = 0;    // pixels the scene is drawn at (smaller with render_scale)
   std::vector<std::string> passNames;
   std::array<RunFigures, 2> runs;
   double startupSeconds = 0.0;

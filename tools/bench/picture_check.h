@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/game.h"
-#include "render/draw_culling.h"
+#include "render/optimised_frames.h"
 
 // The back buffer as RGBA bytes, bottom row first, once the GL work is done.
 inline std::vector<unsigned char> readBackBuffer(int width, int height) {
@@ -26,18 +26,18 @@ struct PictureComparison {
 };
 
 // Call once the frame's passes are done and before its rules move anything (the frame probe's
-// Rules stage): reads the picture, draws the same state with drawCulling.enabled the other way
+// Rules stage): reads the picture, draws the same state with optimisedFrames the other way
 // round (the flames not stepped), reads that, and restores the mode. The redraw leaves the back
 // buffer and the shadow maps as the other mode drew them.
 inline PictureComparison compareWithTheOtherMode(Game& game) {
-  const bool mode = drawCulling.enabled;
+  const bool mode = optimisedFrames;
   const int width = game.settings.width, height = game.settings.height;
   const std::vector<unsigned char> shown = readBackBuffer(width, height);
-  drawCulling.enabled = !mode;
+  optimisedFrames = !mode;
   game.drawPasses(false);
   game.drawHud();  // the text over the picture, when the HUD is on, is part of what is compared
   const std::vector<unsigned char> other = readBackBuffer(width, height);
-  drawCulling.enabled = mode;
+  optimisedFrames = mode;
   PictureComparison result;
   for (std::size_t b = 0; b < shown.size() && b < other.size(); ++b) result.differingBytes += shown[b] != other[b];
   result.identical = shown.size() == other.size() && result.differingBytes == 0;

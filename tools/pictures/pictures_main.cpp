@@ -1,4 +1,5 @@
-// kellvane-pictures OUTDIR [EARLIER_DIR]: the real start-up, then three places of the course
+// kellvane-pictures [--light] OUTDIR [EARLIER_DIR]: the real start-up (with --light, under the
+// light preset's settings), then three places of the course
 // drawn by real frames and read back: start.png, torches.png and water.png in OUTDIR. Given an
 // EARLIER_DIR with the same three pictures of the same size (the same tool, built from another
 // commit), it also writes <name>-beside.png, earlier on the left, and prints how far each pair
@@ -91,8 +92,14 @@ void printDifference(const std::string& name, const PictureDifference& d) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool light = argc > 1 && std::string(argv[1]) == "--light";
+  if (light) {
+    --argc;
+    ++argv;
+  }
   if (argc < 2 || argc > 3) {
-    std::cout << "usage: kellvane-pictures OUTDIR [EARLIER_DIR]  (run inside the build folder: it reads assets/)"
+    std::cout << "usage: kellvane-pictures [--light] OUTDIR [EARLIER_DIR]  (run inside the build folder: it reads "
+                 "assets/)"
               << std::endl;
     return 1;
   }
@@ -107,7 +114,7 @@ int main(int argc, char** argv) {
   double simulatedTime = 0.0;  // seconds; every frame steps by exactly kFrameSeconds
   Game game(physicsWorld, level);
   game.clock = [&simulatedTime] { return simulatedTime; };
-  const int failed = startUpForTool(game, "kellvane-pictures");
+  const int failed = startUpForTool(game, "kellvane-pictures", light ? kLightPresetSettings : "");
   if (failed) return failed;
   const int width = game.settings.width, height = game.settings.height;
 

@@ -1,4 +1,7 @@
-#include "render/draw_culling.h"
+#include "render/bind_filter.h"
+#include "render/optimised_frames.h"
+#include "render/view_culling.h"
+#include "render/window_clears.h"
 
 #include <gtest/gtest.h>
 
@@ -28,56 +31,56 @@ std::vector<float> cubeDepths(const ShadowMap& map) {
 
 }  // namespace
 
-class DrawCullingGl : public SceneGlTest {
+class DrawShortcutsGl : public SceneGlTest {
  protected:
   void TearDown() override {
-    drawCulling.enabled = true;
-    drawCulling.endVolume();
+    optimisedFrames = true;
+    viewCulling.endVolume();
     SceneGlTest::TearDown();
   }
 };
 
-TEST_F(DrawCullingGl, TheBindFilterNeverSkipsABindThatSomeoneElseUndid) {
+TEST_F(DrawShortcutsGl, TheBindFilterNeverSkipsABindThatSomeoneElseUndid) {
   GLuint textures[3];
   glGenTextures(3, textures);
   for (GLuint t : textures) {
     glBindTexture(GL_TEXTURE_2D, t);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   }
-  drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
-  drawCulling.bindTexture2D(0, textures[0]);
-  drawCulling.bindTexture2D(1, textures[1]);
-  const long long skippedBefore = drawCulling.skippedBinds;
-  drawCulling.bindTexture2D(1, textures[1]);
-  EXPECT_EQ(drawCulling.skippedBinds, skippedBefore + 1) << "the same bind again is left out";
+  viewCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  bindFilter.bindTexture2D(0, textures[0]);
+  bindFilter.bindTexture2D(1, textures[1]);
+  const long long skippedBefore = bindFilter.skippedBinds;
+  bindFilter.bindTexture2D(1, textures[1]);
+  EXPECT_EQ(bindFilter.skippedBinds, skippedBefore + 1) << "the same bind again is left out";
 
   // A material binds on unit 0 behind the filter's back and says so.
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, textures[2]);
-  drawCulling.forgetUnit(0);
-  drawCulling.bindTexture2D(0, textures[0]);
+  bindFilter.forgetUnit(0);
+  bindFilter.bindTexture2D(0, textures[0]);
   EXPECT_EQ(boundTexture(0), textures[0]);
 
   // With the active unit unknown, a bind may land on a remembered unit: both must be rebound.
   glActiveTexture(GL_TEXTURE1);
-  drawCulling.forgetUnit(0);
-  drawCulling.bindTexture2DOnActiveUnit(textures[2]);
-  drawCulling.bindTexture2D(1, textures[1]);
+  bindFilter.forgetUnit(0);
+  bindFilter.bindTexture2DOnActiveUnit(textures[2]);
+  bindFilter.bindTexture2D(1, textures[1]);
   EXPECT_EQ(boundTexture(1), textures[1]);
 
   // A new pass trusts nothing from before it.
-  drawCulling.endVolume();
+  viewCulling.endVolume();
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, textures[2]);
-  drawCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
-  drawCulling.bindTexture2D(0, textures[0]);
+  viewCulling.beginVolume(Frustum::aroundPoint(glm::vec3(0.0f), 50.0f));
+  bindFilter.bindTexture2D(0, textures[0]);
   EXPECT_EQ(boundTexture(0), textures[0]);
-  drawCulling.endVolume();
+  viewCulling.endVolume();
   glDeleteTextures(3, textures);
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(DrawCullingGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEverything) {
+TEST_F(DrawShortcutsGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEverything) {
   auto program = std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
   ASSERT_NE(program->handle, 0u);
   // Casters around a torch at (0, 10, 0): one beside it on each side, one straddling two faces,
@@ -94,15 +97,15 @@ TEST_F(DrawCullingGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEver
   std::array<std::vector<float>, 2> depths;
   std::array<long long, 2> skipped{};
   for (int optimised = 0; optimised < 2; ++optimised) {
-    drawCulling.enabled = optimised == 1;
+    optimisedFrames = optimised == 1;
     ShadowMap map;
     map.setUpCube();
     map.computeCubeMatrices(glm::vec3(0, 10, 0), kCubeNearPlane, kCubeFarPlane);
-    const long long before = drawCulling.skippedObjects;
+    const long long before = viewCulling.skippedObjects;
     map.beginCubePass(*program, glm::vec3(0, 10, 0), kCubeFarPlane);
     for (auto& caster : casters) caster->drawDepth(program);
     ShadowMap::endPass(64, 64);
-    skipped[optimised] = drawCulling.skippedObjects - before;
+    skipped[optimised] = viewCulling.skippedObjects - before;
     depths[optimised] = cubeDepths(map);
   }
   glDisable(GL_DEPTH_TEST);
@@ -120,7 +123,7 @@ TEST_F(DrawCullingGl, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEver
 }
 
 // The window's clears: one that would clear what is already clear is left out, and none other.
-TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhileTheWindowIsStillClearInTheSameColour) {
+TEST_F(DrawShortcutsGl, AWindowClearIsSkippedOnlyWhileTheWindowIsStillClearInTheSameColour) {
   auto pixel = [] {
     std::array<unsigned char, 4> rgba{};
     glFinish();
@@ -134,42 +137,42 @@ TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhileTheWindowIsStillClearInTheSa
     glClear(GL_COLOR_BUFFER_BIT);
   };
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  drawCulling.windowDrawn();
-  const long long skippedBefore = drawCulling.skippedClears;
+  windowClears.drawnInto();
+  const long long skippedBefore = windowClears.skipped;
 
   glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-  drawCulling.clearWindow();
+  windowClears.clear();
   EXPECT_EQ(pixel(), blue);
-  drawCulling.clearWindow();
-  EXPECT_EQ(drawCulling.skippedClears, skippedBefore + 1) << "nothing drawn since: the second clear is left out";
+  windowClears.clear();
+  EXPECT_EQ(windowClears.skipped, skippedBefore + 1) << "nothing drawn since: the second clear is left out";
 
   paintRed();
   glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-  drawCulling.windowDrawn();
-  drawCulling.clearWindow();
+  windowClears.drawnInto();
+  windowClears.clear();
   EXPECT_EQ(pixel(), blue) << "after a draw the clear is made";
 
   glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
-  drawCulling.clearWindow();
+  windowClears.clear();
   EXPECT_EQ(pixel(), green) << "another clear colour is another picture";
 
   {
-    const long long skipped = drawCulling.skippedClears;
+    const long long skipped = windowClears.skipped;
     OffscreenTarget target(4, 4);  // bound instead of the window: its clear is always made
     std::array<unsigned char, 4> rgba{};
-    drawCulling.clearWindow();
+    windowClears.clear();
     glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     EXPECT_EQ(rgba, green);
-    EXPECT_EQ(drawCulling.skippedClears, skipped);
+    EXPECT_EQ(windowClears.skipped, skipped);
   }
 
-  drawCulling.enabled = false;  // drawing everything: every clear is made
-  const long long skippedWhileOff = drawCulling.skippedClears;
+  optimisedFrames = false;  // drawing everything: every clear is made
+  const long long skippedWhileOff = windowClears.skipped;
   paintRed();
   glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
-  drawCulling.clearWindow();
-  drawCulling.clearWindow();
-  EXPECT_EQ(drawCulling.skippedClears, skippedWhileOff);
+  windowClears.clear();
+  windowClears.clear();
+  EXPECT_EQ(windowClears.skipped, skippedWhileOff);
   EXPECT_EQ(pixel(), green);
   EXPECT_EQ(drainGlErrors(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -177,7 +180,7 @@ TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhileTheWindowIsStillClearInTheSa
 // Every piece of state that decides what a clear writes: changed between two clears, the picture
 // with skipping (colour and depth) is the one with every clear made. The window is painted
 // behind the filter's back first, so that a clear left out wrongly shows.
-TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhereItWouldWriteNothingNew) {
+TEST_F(DrawShortcutsGl, AWindowClearIsSkippedOnlyWhereItWouldWriteNothingNew) {
   struct Case {
     const char* name;
     void (*first)();   // state of the clear after the painting
@@ -223,23 +226,23 @@ TEST_F(DrawCullingGl, AWindowClearIsSkippedOnlyWhereItWouldWriteNothingNew) {
     std::array<std::vector<unsigned char>, 2> colours;
     std::array<std::vector<float>, 2> depths;
     for (int optimised = 0; optimised < 2; ++optimised) {
-      drawCulling.enabled = optimised == 1;
+      optimisedFrames = optimised == 1;
       reset();
-      drawCulling.windowDrawn();
-      drawCulling.clearWindow();
+      windowClears.drawnInto();
+      windowClears.clear();
       glClearColor(1.0f, 0.0f, 0.0f, 1.0f);  // painted red at depth 0.25
       glClearDepth(0.25);
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-      drawCulling.windowDrawn();
+      windowClears.drawnInto();
       reset();
       c.first();
-      drawCulling.clearWindow();
+      windowClears.clear();
       reset();
       c.second();
-      const long long skipped = drawCulling.skippedClears;
-      drawCulling.clearWindow();
+      const long long skipped = windowClears.skipped;
+      windowClears.clear();
       if (optimised) {
-        EXPECT_EQ(drawCulling.skippedClears - skipped, c.skipped ? 1 : 0);
+        EXPECT_EQ(windowClears.skipped - skipped, c.skipped ? 1 : 0);
       }
       reset();
       glFinish();
