@@ -38,6 +38,8 @@ std::string scenarioTestName(const testing::TestParamInfo<std::string>& info) {
 
 // README: "Positions agree to about 1e-6 where nothing is touched"; a little room for the landing.
 constexpr double kUntouchedTolerance = 1e-5;  // world units
+constexpr double kSidesFlagsAgree = 0.95;     // share of frames
+constexpr double kDownFlagsAgree = 0.6;       // share of frames
 
 }  // namespace
 
@@ -72,6 +74,10 @@ TEST_P(ControllerTrace, StaysWithTheOriginalController) {
        << kTraceFinalTolerance << "); down flags agree " << std::setprecision(0) << c.downFlagsAgree * 100
        << "%, sides flags agree " << c.sidesFlagsAgree * 100 << "%";
   EXPECT_TRUE(c.withinTolerance()) << gaps.str();
+  // The flags the game acts on: sides agree on every frame but a few, and whether a walking frame
+  // reports the ground is float rounding in the original too, so down agrees on most frames only.
+  EXPECT_GE(c.sidesFlagsAgree, kSidesFlagsAgree) << gaps.str();
+  EXPECT_GE(c.downFlagsAgree, kDownFlagsAgree) << gaps.str();
 }
 
 INSTANTIATE_TEST_SUITE_P(Reference, ControllerTrace, testing::ValuesIn(scenarioFiles()), scenarioTestName);
