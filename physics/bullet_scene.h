@@ -33,6 +33,8 @@ struct RigidBody::Native {
 // Engine <-> game maths.
 inline btVector3 toBt(const glm::vec3& v) { return btVector3(v.x, v.y, v.z); }
 inline glm::vec3 toGlm(const btVector3& v) { return glm::vec3(v.x(), v.y(), v.z()); }
+// The engine works in float: a double position is rounded to it.
+inline btVector3 toBtD(const glm::dvec3& v) { return btVector3(btScalar(v.x), btScalar(v.y), btScalar(v.z)); }
 inline btQuaternion toBt(const glm::quat& q) { return btQuaternion(q.x, q.y, q.z, q.w); }
 inline glm::quat toGlm(const btQuaternion& q) { return glm::quat(q.w(), q.x(), q.y(), q.z()); }
 inline btTransform toBt(const Pose& p) { return btTransform(toBt(p.rotation), toBt(p.position)); }

@@ -27,8 +27,6 @@ constexpr float kNoSideMotion = 1e-6f;
 constexpr float kStillSupport = 1e-6f;
 // At most this many push-outs per overlap recovery.
 constexpr int kMaxRecoveryPushes = 4;
-// A surface whose normal is this close to square to the motion still faces it (cosine).
-constexpr float kFacingTolerance = 1e-4f;
 // How far past its reach a sweep is cast, world units.
 constexpr float kPastReach = 1e-3f;
 
@@ -102,13 +100,12 @@ bool CapsuleMover::findSupportInside(glm::dvec3& position) {
 void CapsuleMover::remember(const btCollisionObject* object, const glm::dvec3& point) {
   support = object;
   supportWorld = point;
-  supportLocal =
-      object->getWorldTransform().inverse() * btVector3(btScalar(point.x), btScalar(point.y), btScalar(point.z));
+  supportLocal = object->getWorldTransform().inverse() * toBtD(point);
 }
 
-// The three passes of one move. Returns the flags; nonWalkable tells the caller to try again in
+// The three passes of one move. Returns the flags; *tooSteep tells the caller to try again in
 // the walk experiment.
-std::uint8_t CapsuleMover::passes(glm::dvec3& position, const Request& request, Mode mode, bool* nonWalkable) {
+std::uint8_t CapsuleMover::passes(glm::dvec3& position, const Request& request, Mode mode, bool* tooSteep) {
   const glm::vec3 up = rules.up;
   const float rise = glm::dot(request.displacement, up);
   const glm::vec3 vertical = up * rise;
@@ -160,9 +157,9 @@ std::uint8_t CapsuleMover::passes(glm::dvec3& position, const Request& request, 
     if (down.collided && rise <= 0.0f) flags |= kCollisionDown;
     if (!down.recovered && down.lastHit.object) remember(down.lastHit.object, down.lastHit.point);
 
-    if (rise <= 0.0f && this->nonWalkable(down, request.footHeight, request.stepOffset)) {
+    if (rise <= 0.0f && nonWalkable(down, request.footHeight, request.stepOffset)) {
       if (mode == Mode::normal) {
-        if (nonWalkable) *nonWalkable = true;
+        if (tooSteep) *tooSteep = true;
         return flags;
       }
       // Met the steep ground again: let the capsule settle down the slope.

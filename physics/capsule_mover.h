@@ -62,7 +62,7 @@ class CapsuleMover {
   glm::vec3 ride(glm::dvec3& position);
   bool findSupportInside(glm::dvec3& position);
   void remember(const btCollisionObject* object, const glm::dvec3& point);
-  std::uint8_t passes(glm::dvec3& position, const Request& request, Mode mode, bool* nonWalkable);
+  std::uint8_t passes(glm::dvec3& position, const Request& request, Mode mode, bool* tooSteep);
   PassResult slide(glm::dvec3& position, const glm::vec3& motion, const PassRules& pass);
   bool startsInside(const glm::dvec3& position, const glm::vec3& direction, Pass pass);
   void recover(glm::dvec3& position);

@@ -7,16 +7,12 @@ namespace {
 
 // Penetrations shallower than this are touching, not overlapping (world units).
 constexpr float kOverlapTolerance = 1e-4f;
-// A surface whose normal is this close to square to the motion still faces it (cosine).
-constexpr float kFacingTolerance = 1e-4f;
 // Length of the ray that reads the face under a hit, either side of the hit, world units.
 constexpr float kFaceProbe = 0.05f;
 // A sweep this close to straight up or down (cosine to up) leads with one half sphere.
 constexpr float kVerticalCosine = 0.999f;
 // Largest correction of a vertical sweep's distance from its contact, world units.
 constexpr float kLargestRefinement = 1e-3f;
-
-btVector3 toBtD(const glm::dvec3& v) { return btVector3(btScalar(v.x), btScalar(v.y), btScalar(v.z)); }
 
 // The closest surface a sweep reaches, one-sided, leaving out the stand-in and the ignored bodies.
 class SweepCallback : public btCollisionWorld::ClosestConvexResultCallback {

@@ -9,6 +9,9 @@
 
 #include "physics/bullet_scene.h"
 
+// A surface whose normal is this close to square to the motion still faces it (cosine).
+constexpr float kFacingTolerance = 1e-4f;
+
 bool isStaticBody(const btCollisionObject* object);
 bool isDynamicBody(const btCollisionObject* object);
 
@@ -31,11 +34,11 @@ struct CapsuleOverlap {
 // Owns the capsule's query shapes; the capsule always stands along the world's y axis, the game's up.
 class CapsuleQueries {
  public:
-  // self: the player's stand-in body, never met by a query.
   CapsuleQueries(btDiscreteDynamicsWorld& world, float radius, float height, float contactOffset);
 
   // The cylinder between the half spheres changes to `height` world units.
   void resize(float height);
+  // The player's stand-in body: never met by a query.
   void exclude(const btCollisionObject* self) { this->self = self; }
 
   // The exact capsule swept from `from` along the unit direction for `length`, passing through the

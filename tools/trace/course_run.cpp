@@ -12,8 +12,6 @@ std::string formatted(const char* format, double a, double b = 0.0, double c = 0
   return line;
 }
 
-std::vector<bool> copyOf(const ModelList& items) { return items.collected; }
-
 }  // namespace
 
 CourseRun::CourseRun(int rate, std::ostream* frames, std::ostream* events)
@@ -66,7 +64,7 @@ bool CourseRun::frame() {
   const int section = level.sectionIndex;
   const bool wasFailed = level.failed, wasFinished = level.finished;
   const double clockBefore = level.clock;
-  const std::vector<bool> skulls = copyOf(level.skulls), diamonds = copyOf(level.diamonds);
+  const std::vector<bool> skulls = level.skulls.collected, diamonds = level.diamonds.collected;
   level.update(position, dt);
 
   if (level.sectionIndex > section && level.sectionIndex <= level.sections.count)
