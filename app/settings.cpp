@@ -106,10 +106,10 @@ void readRow(const INIReader& reader, const SettingRow& row, Settings& s) {
               chosen = chosen || (end != raw.c_str() && *end == '\0' && value == std::strtod(choice.c_str(), nullptr));
             }
           }
-          std::string list;
-          for (size_t i = 0; i < row.choices.size(); ++i)
-            list += (i == 0 ? "" : i + 1 == row.choices.size() ? " or " : ", ") + row.choices[i];
           if (!chosen) {
+            std::string list;
+            for (size_t i = 0; i < row.choices.size(); ++i)
+              list += (i == 0 ? "" : i + 1 == row.choices.size() ? " or " : ", ") + row.choices[i];
             reportRejected(row, raw, "is not " + list, text(target));
             return;
           }
