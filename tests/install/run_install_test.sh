@@ -60,10 +60,17 @@ play() {
   sleep 2  # a few frames
   # The HUD of the shipped settings: white letters in the top-left corner, where the course
   # itself has no white (the pictures of the start, the torches and the water have none there).
-  import -window "$win" "$tmp/shot.png" 2>/dev/null
-  local white
-  white=$(convert "$tmp/shot.png" -crop 180x110+16+16 +repage -colorspace Gray -threshold 92% -format '%[fx:mean]' info:)
-  awk -v w="$white" 'BEGIN { exit !(w > 0.02) }' || { kill $pid; fail "no HUD in the top-left corner (white share $white)"; }
+  # A slow build (the sanitizer run's) may not have drawn its first frame yet: look again for a
+  # while before giving up.
+  local white tries=0
+  while :; do
+    import -window "$win" "$tmp/shot.png" 2>/dev/null
+    white=$(convert "$tmp/shot.png" -crop 180x110+16+16 +repage -colorspace Gray -threshold 92% -format '%[fx:mean]' info:)
+    awk -v w="$white" 'BEGIN { exit !(w > 0.02) }' && break
+    tries=$((tries + 1))
+    [ $tries -lt 15 ] || { kill $pid; fail "no HUD in the top-left corner (white share $white)"; }
+    sleep 2
+  done
   close_game $pid "$win" "$tmp/out.txt"
   # The game's own words for a file it could not use, the settings reader's complaints, and those
   # of the HUD's glyph atlas and of the best-runs file in the player's folder.
