@@ -9,6 +9,7 @@
 #include <glm/gtc/matrix_inverse.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
+#include <numeric>
 #include <set>
 #include <sstream>
 
@@ -527,6 +528,7 @@ TEST_F(RenderGl, TextLandsWhereTheLayoutSaysAndLeavesTheStateAsItWas) {
   }
   EXPECT_EQ(changedOutside, 0) << "nothing is drawn outside the glyphs' rectangles";
   for (size_t i = 0; i < quads.size(); ++i) EXPECT_GT(redIn[i], 3) << "glyph " << i << " is drawn";
+  EXPECT_GT(std::accumulate(redIn.begin(), redIn.end() - 1, 0), 300) << "solid glyphs, not their outlines";
   // The layout itself: left to right from the corner, the line's top at the corner.
   EXPECT_TRUE(quads.front().min.x >= corner.x && quads.front().min.x < corner.x + 6.0f);
   for (size_t i = 1; i < quads.size(); ++i) EXPECT_GT(quads[i].min.x, quads[i - 1].min.x);
