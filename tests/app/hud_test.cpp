@@ -6,8 +6,8 @@
 
 #include <set>
 
-#include "tools/trace/headless_course.h"
 #include "render/texture.h"
+#include "tools/trace/headless_course.h"
 
 namespace {
 
