@@ -27,47 +27,25 @@ bool failLoader = false;               // the next glewInit reports "Missing GL 
 bool contextGone = false;              // between glfwTerminate and the next glfwInit
 std::map<std::string, int> lateCalls;  // GL entry points called while contextGone
 
-template <typename R, typename... A>
-struct Recorder {
-  template <const char* const* Name>
-  static R GLAPIENTRY call(A...) {
-    ++lateCalls[*Name];
-    return R();
-  }
-};
-template <const char* const* Name, typename R, typename... A>
-void* recorderFor(R(GLAPIENTRY*)(A...)) {
-  return reinterpret_cast<void*>(&Recorder<R, A...>::template call<Name>);
-}
-
 // The loader's entry points the game's releases use, swapped for recorders while contextGone.
 struct Watched {
   void** slot;
   void *saved, *recorder;
 };
-#define KELLVANE_WATCH(fn)                      \
-  static const char* const fn##Name = "gl" #fn; \
-  watched.push_back({reinterpret_cast<void**>(&__glew##fn), nullptr, recorderFor<&fn##Name>(__glew##fn)})
-std::vector<Watched>& watchedEntryPoints() {
-  static std::vector<Watched> watched;
-  if (watched.empty()) {
-    KELLVANE_WATCH(DeleteBuffers);
-    KELLVANE_WATCH(DeleteVertexArrays);
-    KELLVANE_WATCH(DeleteProgram);
-    KELLVANE_WATCH(DeleteShader);
-    KELLVANE_WATCH(DeleteFramebuffers);
-    KELLVANE_WATCH(DetachShader);
-    KELLVANE_WATCH(UseProgram);
-    KELLVANE_WATCH(BindBuffer);
-    KELLVANE_WATCH(BindVertexArray);
-    KELLVANE_WATCH(BindFramebuffer);
+#define KELLVANE_WATCH(fn)                                                                                 \
+  {                                                                                                        \
+    reinterpret_cast<void**>(&__glew##fn), nullptr,                                                        \
+        reinterpret_cast<void*>(static_cast<decltype(__glew##fn)>([](auto...) { ++lateCalls["gl" #fn]; })) \
   }
-  return watched;
-}
 void watch(bool gone) {
+  static Watched watched[] = {KELLVANE_WATCH(DeleteBuffers),      KELLVANE_WATCH(DeleteVertexArrays),
+                              KELLVANE_WATCH(DeleteProgram),      KELLVANE_WATCH(DeleteShader),
+                              KELLVANE_WATCH(DeleteFramebuffers), KELLVANE_WATCH(DetachShader),
+                              KELLVANE_WATCH(UseProgram),         KELLVANE_WATCH(BindBuffer),
+                              KELLVANE_WATCH(BindVertexArray),    KELLVANE_WATCH(BindFramebuffer)};
   if (contextGone == gone) return;
   contextGone = gone;
-  for (Watched& w : watchedEntryPoints()) {
+  for (Watched& w : watched) {
     if (gone) w.saved = *w.slot;
     *w.slot = gone ? w.recorder : w.saved;
   }
