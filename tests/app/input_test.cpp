@@ -127,7 +127,7 @@ TEST(Gamepad, StickAndDpadGiveTheArrowKeysAxesAndTheSouthButtonJumps) {
       {padState(0.0f, 0.0f), {0, 0, 0}, false},
       {padState(0.3f, -0.3f), {0, 0, 0}, false},  // inside the dead zone
       {padState(-0.9f, 0.0f), {-1, 0, 0}, false},
-      {padState(kStickDeadZone + 0.01f, 0.0f), {1, 0, 0}, false},
+      {padState(0.36f, 0.0f), {1, 0, 0}, false},
       {padState(0.7f, -0.7f), {1, 0, -1}, false},
       {padState(0.0f, 1.0f), {0, 0, 1}, false},
       {padState(0.0f, 0.0f, {GLFW_GAMEPAD_BUTTON_DPAD_UP}), {0, 0, -1}, false},

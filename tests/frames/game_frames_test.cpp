@@ -18,6 +18,7 @@
 #include "app/input.h"
 #include "app/process_objects.h"
 #include "game/level.h"
+#include "physics/player_controller.h"
 #include "render/text_renderer.h"
 #include "scene/frame_probe.h"
 
@@ -91,23 +92,24 @@ constexpr int kRepeatNoise = 4;             // channel steps two renderings of o
 
 class GameFrames : public ::testing::Test {
  protected:
-  int start(const std::string& settingsText) {
+  int start(const std::string& settingsText, PhysicsWorld& world = physicsWorld, Level& run = level) {
     const std::string settings = ::testing::TempDir() + "frames.ini";
     std::ofstream(settings) << "[window]\nwidth=320\nheight=240\ntitle=Frames\n" << settingsText;
-    game.clock = [this] { return now; };
+    game = std::make_unique<Game>(world, run);
+    game->clock = [this] { return now; };
     lateCalls.clear();
-    return game.startUp(settings);
+    return game->startUp(settings);
   }
   // Runs one frame that lasts `seconds` on the test's clock.
   void frame(double seconds) {
     now += seconds;
-    game.frame();
+    game->frame();
   }
-  void key(int key, int action) { onKey(game.window, key, 0, action, 0); }
+  void key(int key, int action) { onKey(game->window, key, 0, action, 0); }
   void tap(int key) { this->key(key, GLFW_PRESS), this->key(key, GLFW_RELEASE); }
   // The run put where a player who ran the course would stand on the finish platform.
   void finish() {
-    game.controller->setPosition(glm::dvec3(0.0, 38.0, 447.0));
+    game->controller->setPosition(glm::dvec3(0.0, 38.0, 447.0));
     level.sectionIndex = level.sections.count;
     level.fallIndex = level.fallLimits.count - 1;
     for (int i = 0; i < 10 && !level.scorePrinted; ++i) frame(1.0 / 60.0);
@@ -122,7 +124,7 @@ class GameFrames : public ::testing::Test {
 
   double now = 100.0;  // seconds; any start works, only differences count
   int finishScore = 0;
-  Game game{physicsWorld, level};
+  std::unique_ptr<Game> game;
 };
 
 std::vector<unsigned char> readBack() {
@@ -138,17 +140,17 @@ std::vector<unsigned char> readBack() {
 
 TEST_F(GameFrames, APlayedRunStepsDrawsPausesShowsItsHudKeepsItsBestRunsAndShutsDownCleanly) {
   ASSERT_EQ(start("[play]\nhud=true\nbest_runs=true\n[light]\nparticles=true\n"), 0);
-  ASSERT_TRUE(game.text && game.text->ready);
+  ASSERT_TRUE(game->text && game->text->ready);
   const std::string bestRunsPath = ::testing::TempDir() + "frames-best-runs.txt";
   std::remove(bestRunsPath.c_str());
-  game.bestRuns = BestRuns(bestRunsPath);
+  game->bestRuns = BestRuns(bestRunsPath);
   int w = 0, h = 0;
-  glfwGetWindowSize(game.window, &w, &h);
+  glfwGetWindowSize(game->window, &w, &h);
   EXPECT_EQ(std::make_pair(w, h), std::make_pair(kWidth, kHeight));
   // A round thing stays round: the projection's horizontal scale is the vertical one over 320/240.
-  EXPECT_FLOAT_EQ(game.camera->projection[1][1] / game.camera->projection[0][0], 320.0f / 240.0f);
-  EXPECT_TRUE(!level.debugMode && !game.camera->debug);
-  EXPECT_EQ(glfwGetInputMode(game.window, GLFW_CURSOR), GLFW_CURSOR_NORMAL);
+  EXPECT_FLOAT_EQ(game->camera->projection[1][1] / game->camera->projection[0][0], 320.0f / 240.0f);
+  EXPECT_TRUE(!level.debugMode && !game->camera->debug);
+  EXPECT_EQ(glfwGetInputMode(game->window, GLFW_CURSOR), GLFW_CURSOR_NORMAL);
 
   // The stages as the frame probe sees them: physics and the player, the shadow passes, the scene,
   // the sky and the flames, and the rules last, after everything was drawn from the old state. The
@@ -178,33 +180,33 @@ TEST_F(GameFrames, APlayedRunStepsDrawsPausesShowsItsHudKeepsItsBestRunsAndShuts
   frame(0.25);
   EXPECT_EQ(stages, whole);
   EXPECT_EQ(samplersAfterScene, std::vector<GLint>(5, 0)) << "units 2 to 6 after the scene";
-  EXPECT_FLOAT_EQ(game.camera->smoothedHeight, startY * 3.0f / 60.0f);
-  EXPECT_FLOAT_EQ(game.deltaTime, 0.25f);
+  EXPECT_FLOAT_EQ(game->camera->smoothedHeight, startY * 3.0f / 60.0f);
+  EXPECT_FLOAT_EQ(game->deltaTime, 0.25f);
   EXPECT_EQ(physicsWorld.moveSpeed, 0.0f) << "the intro holds the player";
-  const float height = game.camera->smoothedHeight, playerY = static_cast<float>(playerController->getPosition().y);
+  const float height = game->camera->smoothedHeight, playerY = static_cast<float>(playerController->getPosition().y);
   frame(1.0 / 60.0);
-  EXPECT_FLOAT_EQ(game.camera->smoothedHeight, height - (height - playerY) * 0.25f * 3.0f);
+  EXPECT_FLOAT_EQ(game->camera->smoothedHeight, height - (height - playerY) * 0.25f * 3.0f);
 
   // A GL error during play prints an OpenGL error line.
-  game.beforeSwap = [] { glEnable(0xFFFF); };  // no such capability
+  game->beforeSwap = [] { glEnable(0xFFFF); };  // no such capability
   ::testing::internal::CaptureStdout();
   frame(1.0 / 60.0);
   const std::string out = ::testing::internal::GetCapturedStdout();
-  game.beforeSwap = nullptr;
+  game->beforeSwap = nullptr;
   EXPECT_NE(out.find("OpenGL Error: "), std::string::npos) << out;
   EXPECT_NE(out.find("Type = Error"), std::string::npos) << out;
   glGetError();  // the flag raised here
 
   // A two-second stall is passed on unclamped and leaves nothing that is not finite.
   frame(2.0);
-  EXPECT_FLOAT_EQ(game.deltaTime, 2.0f);
+  EXPECT_FLOAT_EQ(game->deltaTime, 2.0f);
   for (int i = 0; i < 3; ++i) frame(1.0 / 60.0);
   const glm::dvec3 p = playerController->getPosition();
   EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
               std::isfinite(physicsWorld.verticalVelocity));
 
   // Space pauses on release: paused frames skip only the move, and the rules run on.
-  game.controller->setPosition({0.0, 125.0, 0.0});  // in the air again
+  game->controller->setPosition({0.0, 125.0, 0.0});  // in the air again
   key(GLFW_KEY_SPACE, GLFW_PRESS);
   frame(1.0 / 60.0);
   EXPECT_FALSE(paused) << "space acts on release only";
@@ -224,13 +226,13 @@ TEST_F(GameFrames, APlayedRunStepsDrawsPausesShowsItsHudKeepsItsBestRunsAndShuts
 
   // The same paused frame with and without the HUD's text: it changes the top of the window only.
   std::vector<unsigned char> withHud, withoutHud;
-  game.beforeSwap = [&] { withHud = readBack(); };
+  game->beforeSwap = [&] { withHud = readBack(); };
   frame(0.0);
-  std::unique_ptr<TextRenderer> text = std::move(game.text);
-  game.beforeSwap = [&] { withoutHud = readBack(); };
+  std::unique_ptr<TextRenderer> text = std::move(game->text);
+  game->beforeSwap = [&] { withoutHud = readBack(); };
   frame(0.0);
-  game.text = std::move(text);
-  game.beforeSwap = nullptr;
+  game->text = std::move(text);
+  game->beforeSwap = nullptr;
   long changed = 0, changedBelow = 0;
   for (size_t i = 0; i < withHud.size(); ++i) {
     if (std::abs(int(withHud[i]) - int(withoutHud[i])) <= kRepeatNoise) continue;
@@ -243,10 +245,10 @@ TEST_F(GameFrames, APlayedRunStepsDrawsPausesShowsItsHudKeepsItsBestRunsAndShuts
   // Escape closes on release, also while paused; the loop ends after the current iteration.
   key(GLFW_KEY_ESCAPE, GLFW_PRESS);
   frame(1.0 / 60.0);
-  EXPECT_FALSE(game.shouldClose());
+  EXPECT_FALSE(game->shouldClose());
   key(GLFW_KEY_ESCAPE, GLFW_RELEASE);
-  EXPECT_TRUE(game.shouldClose());
-  glfwSetWindowShouldClose(game.window, GLFW_FALSE);
+  EXPECT_TRUE(game->shouldClose());
+  glfwSetWindowShouldClose(game->window, GLFW_FALSE);
   tap(GLFW_KEY_SPACE);
   EXPECT_FALSE(paused);
   frame(1.0 / 60.0);
@@ -257,7 +259,7 @@ TEST_F(GameFrames, APlayedRunStepsDrawsPausesShowsItsHudKeepsItsBestRunsAndShuts
   // the next finish goes in beside it.
   finish();
   for (int i = 0; i < 5; ++i) frame(1.0 / 60.0);
-  EXPECT_EQ(game.hud.finishPlace, 1);
+  EXPECT_EQ(game->hud.finishPlace, 1);
   BestRuns onDisk(bestRunsPath);
   onDisk.load();
   ASSERT_EQ(onDisk.runs.size(), 1u);
@@ -270,46 +272,52 @@ TEST_F(GameFrames, APlayedRunStepsDrawsPausesShowsItsHudKeepsItsBestRunsAndShuts
   EXPECT_EQ(onDisk.runs.size(), 2u);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-  // Nothing calls GL after the window library is terminated; the level, process-wide, outlives
-  // the context with its bodies and run state usable.
-  game.shutDown();
-  EXPECT_TRUE(contextGone && game.window == nullptr);
-  EXPECT_EQ(level.solids.count, 139);
-  EXPECT_EQ(level.solids.bodies.size(), 139u);
-  EXPECT_EQ(level.solids.bodies[0]->globalPose().position, glm::vec3(0, 120, -20));
-  level.update(physicsWorld.playerController->getPosition(), 1.0f / 60.0f);
+  // Nothing calls GL after the window library is terminated.
+  game->shutDown();
+  EXPECT_TRUE(contextGone && game->window == nullptr);
   EXPECT_TRUE(lateCalls.empty()) << lateCallList();
 }
 
 // With `debug = true`: the level flies without chase rules, the camera is in debug mode and the
-// cursor is captured; debugCam 0 picks the free camera, anything else the orbit camera. Then a
-// start-up that fails leaves no window, and its shutdown calls no GL.
-TEST_F(GameFrames, DebugSettingsWireTheLevelTheCameraAndTheCursorAndAFailedStartLeavesNothing) {
-  level.reset();  // the process-wide run may have finished in a test before this one
-  ASSERT_EQ(start("debug=true\ndebugCam=0\n"), 0);
-  EXPECT_TRUE(level.debugMode && game.camera->debug);
-  EXPECT_EQ(glfwGetInputMode(game.window, GLFW_CURSOR), GLFW_CURSOR_DISABLED);
-  frame(1.0 / 60.0);
-  EXPECT_EQ(physicsWorld.moveSpeed, 20.0f) << "debug flight speed";
-  // Only the follow (orbit) camera smooths the height; the free camera starts at the player.
-  EXPECT_EQ(game.camera->smoothedHeight, 0.0f);
-  EXPECT_FALSE(game.camera->firstMouse);
-  game.settings.debugCam = 1;
-  frame(1.0 / 60.0);
-  EXPECT_GT(game.camera->smoothedHeight, 0.0f);
-  game.shutDown();
-  level.debugMode = false;
+// cursor is captured; debugCam 0 picks the free camera, anything else the orbit camera. The world
+// and the level are the test's own, so that the level's end after the shutdown is watched too, as
+// the process-wide one ends at exit. Then a start-up that fails leaves no window and its shutdown
+// calls no GL.
+TEST_F(GameFrames, DebugSettingsWireTheLevelTheCameraAndTheCursorAndNeitherAnEndNorAFailedStartCallsGlLate) {
+  PhysicsWorld world;
+  createPlayerController(world, PlayerControllerDesc{});
+  {
+    Level own;
+    ASSERT_EQ(start("debug=true\ndebugCam=0\n", world, own), 0);
+    EXPECT_TRUE(own.debugMode && game->camera->debug);
+    EXPECT_EQ(glfwGetInputMode(game->window, GLFW_CURSOR), GLFW_CURSOR_DISABLED);
+    frame(1.0 / 60.0);
+    EXPECT_EQ(world.moveSpeed, 20.0f) << "debug flight speed";
+    // Only the follow (orbit) camera smooths the height; the free camera starts at the player.
+    EXPECT_EQ(game->camera->smoothedHeight, 0.0f);
+    EXPECT_FALSE(game->camera->firstMouse);
+    game->settings.debugCam = 1;
+    frame(1.0 / 60.0);
+    EXPECT_GT(game->camera->smoothedHeight, 0.0f);
+    game->shutDown();
+    game.reset();
+    // The run state and the bodies stay usable without a context.
+    EXPECT_EQ(own.solids.count, 139);
+    EXPECT_EQ(own.solids.bodies.size(), 139u);
+    EXPECT_EQ(own.solids.bodies[0]->globalPose().position, glm::vec3(0, 120, -20));
+    own.update(world.playerController->getPosition(), 1.0f / 60.0f);
+  }
   EXPECT_TRUE(lateCalls.empty()) << lateCallList();
 
   failLoader = true;
   ::testing::internal::CaptureStdout();
-  const int status = start("");
+  const int status = start("", world);
   const std::string out = ::testing::internal::GetCapturedStdout();
   failLoader = false;
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("ERROR: Failed to init GLEW: Missing GL version\n"), std::string::npos) << out;
-  EXPECT_EQ(game.window, nullptr) << "the window was destroyed with the window library";
-  game.shutDown();
-  EXPECT_EQ(game.window, nullptr);
+  EXPECT_EQ(game->window, nullptr) << "the window was destroyed with the window library";
+  game->shutDown();
+  EXPECT_EQ(game->window, nullptr);
   EXPECT_TRUE(lateCalls.empty()) << lateCallList();
 }
