@@ -291,8 +291,10 @@ TEST_F(GameFrames, DebugSettingsWireTheLevelTheCameraAndTheCursorAndNeitherAnEnd
     ASSERT_EQ(start("debug=true\ndebugCam=0\n", world, own), 0);
     EXPECT_TRUE(own.debugMode && game->camera->debug);
     EXPECT_EQ(glfwGetInputMode(game->window, GLFW_CURSOR), GLFW_CURSOR_DISABLED);
+    const float fall = world.verticalVelocity;
     frame(1.0 / 60.0);
     EXPECT_EQ(world.moveSpeed, 20.0f) << "debug flight speed";
+    EXPECT_EQ(world.verticalVelocity, fall) << "flying, not falling";
     // Only the follow (orbit) camera smooths the height; the free camera starts at the player.
     EXPECT_EQ(game->camera->smoothedHeight, 0.0f);
     EXPECT_FALSE(game->camera->firstMouse);
