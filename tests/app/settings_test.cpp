@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -72,54 +73,44 @@ TEST(Settings, GoodFilesAreReadSilentlyKeyByKeyAndAMissingOneWarnsOnce) {
 // A value the game cannot use keeps the key's default and prints one line naming key, value and
 // default: every key has a row, so the default each one falls back to is pinned here too.
 TEST(Settings, EachUnusableValueKeepsItsDefaultAndNamesTheKey) {
-  const char* const kRange = "is outside 1 to 8192; using 800";
+  const char* const kSize = "is outside 1 to 8192; using 800";
+  const char* const kYesNo = "is neither yes nor no; using false";
   struct Case {
-    const char *section, *key, *value, *why;
+    const char *section, *key;
+    std::vector<const char*> values;
+    const char* why;
   };
   const Case cases[] = {
-      {"window", "width", "-640", kRange},
-      {"window", "height", "0", kRange},
-      {"window", "width", "100000", kRange},
-      {"window", "height", "99999999999999999999", kRange},  // past long's range: no wrap to a small size
-      {"window", "width", "4294967297", kRange},
-      {"window", "width", "wide", "is not a number; using 800"},
-      {"window", "refresh_rate", "0", "is outside 1 to 1000; using 60"},
-      {"window", "fullscreen", "maybe", "is neither yes nor no; using false"},
-      {"window", "debug", "2", "is neither yes nor no; using false"},
-      {"window", "debugCam", "x", "is not a number; using 0"},
-      {"camera", "fov", "0", "is outside 1 to 179; using 60"},
-      {"camera", "fov", "180", "is outside 1 to 179; using 60"},
-      {"camera", "fov", "abc", "is not a number; using 60"},
-      {"camera", "fov", "", "is not a number; using 60"},
-      {"camera", "fov", "nan", "is outside 1 to 179; using 60"},
-      {"camera", "near", "1e39", "is outside -3.40282e+38 to 3.40282e+38; using 0.1"},
-      {"camera", "far", "1e300", "is outside -3.40282e+38 to 3.40282e+38; using 100"},
-      {"light", "brightness", "-1", "is outside 0 to 3.40282e+38; using 1"},
-      {"light", "brightness", "inf", "is outside 0 to 3.40282e+38; using 1"},
-      {"light", "particles", "lots", "is neither yes nor no; using true"},
-      {"play", "hud", "sometimes", "is neither yes nor no; using false"},
-      {"play", "best_runs", "always", "is neither yes nor no; using false"},
-      {"input", "gamepad", "pad", "is neither yes nor no; using false"},
-      {"window", "samples", "3", "is not 0, 2 or 4; using 4"},
-      {"window", "samples", "8", "is not 0, 2 or 4; using 4"},
-      {"window", "samples", "-2", "is not 0, 2 or 4; using 4"},
-      {"window", "samples", "2x", "is not 0, 2 or 4; using 4"},
-      {"window", "samples", "many", "is not 0, 2 or 4; using 4"},
-      {"window", "render_scale", "0.49", "is outside 0.5 to 1; using 1"},
-      {"window", "render_scale", "1.5", "is outside 0.5 to 1; using 1"},
-      {"window", "render_scale", "nan", "is outside 0.5 to 1; using 1"},
-      {"window", "render_scale", "half", "is not a number; using 1"},
-      {"light", "shadows", "None", "is not all, sun or none; using all"},
-      {"light", "shadows", "torches", "is not all, sun or none; using all"},
-      {"light", "shadows", "", "is not all, sun or none; using all"},
+      // 99999999999999999999 is past long's range, 4294967297 past int's: neither wraps to a small size.
+      {"window", "width", {"-640", "100000", "4294967297"}, kSize},
+      {"window", "height", {"0", "99999999999999999999"}, kSize},
+      {"window", "width", {"wide"}, "is not a number; using 800"},
+      {"window", "refresh_rate", {"0"}, "is outside 1 to 1000; using 60"},
+      {"window", "fullscreen", {"maybe"}, kYesNo},
+      {"window", "debug", {"2"}, kYesNo},
+      {"window", "debugCam", {"x"}, "is not a number; using 0"},
+      {"camera", "fov", {"0", "180", "nan"}, "is outside 1 to 179; using 60"},
+      {"camera", "fov", {"abc", ""}, "is not a number; using 60"},
+      {"camera", "near", {"1e39"}, "is outside -3.40282e+38 to 3.40282e+38; using 0.1"},
+      {"camera", "far", {"1e300"}, "is outside -3.40282e+38 to 3.40282e+38; using 100"},
+      {"light", "brightness", {"-1", "inf"}, "is outside 0 to 3.40282e+38; using 1"},
+      {"light", "particles", {"lots"}, "is neither yes nor no; using true"},
+      {"play", "hud", {"sometimes"}, kYesNo},
+      {"play", "best_runs", {"always"}, kYesNo},
+      {"input", "gamepad", {"pad"}, kYesNo},
+      {"window", "samples", {"3", "8", "-2", "2x", "many"}, "is not 0, 2 or 4; using 4"},
+      {"window", "render_scale", {"0.49", "1.5", "nan"}, "is outside 0.5 to 1; using 1"},
+      {"window", "render_scale", {"half"}, "is not a number; using 1"},
+      {"light", "shadows", {"None", "torches", ""}, "is not all, sun or none; using all"},
   };
-  for (const Case& c : cases) {
-    std::string console;
-    const Settings s = load("[" + std::string(c.section) + "]\n" + c.key + "=" + c.value + "\n", &console);
-    EXPECT_EQ(console,
-              std::string("Settings: ") + c.section + "." + c.key + " = \"" + c.value + "\" " + c.why + " instead.\n");
-    EXPECT_EQ(fields(s), fields(Settings{})) << c.key << "=" << c.value;
-  }
+  for (const Case& c : cases)
+    for (const std::string value : c.values) {
+      std::string console;
+      const Settings s = load("[" + std::string(c.section) + "]\n" + c.key + "=" + value + "\n", &console);
+      EXPECT_EQ(console,
+                std::string("Settings: ") + c.section + "." + c.key + " = \"" + value + "\" " + c.why + " instead.\n");
+      EXPECT_EQ(fields(s), fields(Settings{})) << c.key << "=" << value;
+    }
   // Several at once: one line each, in the file's order.
   std::string console;
   load("[window]\nwidth=wide\nfullscreen=maybe\n[camera]\nfov=\n", &console);
