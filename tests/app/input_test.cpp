@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "app/gamepad.h"
@@ -75,6 +76,8 @@ TEST_F(Input, ToggleKeysActOnReleaseOnly) {
     int key;
     std::function<bool()> on;
   };
+  // F1 and F2 twice: the second row sees that neither the flag nor the GL state was left behind
+  // by the first row's toggle back.
   const Case cases[] = {
       {GLFW_KEY_SPACE, [] { return paused; }},
       {GLFW_KEY_LEFT_SHIFT, [] { return playerParticles; }},
