@@ -45,18 +45,9 @@ stage() {
 play() {
   local title=$1 geometry=$2
   shift 2
-  (cd "$away" && exec env XDG_DATA_HOME="$xdg" "$@" </dev/null >"$tmp/out.txt" 2>&1) &
   # The launcher execs the game, so this is the game's process; its window is found by it.
-  local pid=$! win
-  win=$(game_window $pid) || {
-    [ $? = 1 ] && { wait $pid; fail "ended before its window showed (code $?): $(cat "$tmp/out.txt")"; }
-    kill $pid; fail "no window after 120 s; output: $(cat "$tmp/out.txt")"
-  }
-  local name size
-  name=$(xdotool getwindowname "$win")
-  size=$(xdotool getwindowgeometry "$win" | awk '/Geometry/{print $2}')
-  [ "$name" = "$title" ] || { kill $pid; fail "the window is titled '$name', expected '$title'"; }
-  [ "$size" = "$geometry" ] || { kill $pid; fail "the window is $size, expected $geometry"; }
+  start_game "$away" "$tmp/out.txt" env XDG_DATA_HOME="$xdg" "$@"
+  expect_window "$title" "$geometry"
   sleep 2  # a few frames
   # The HUD of the shipped settings: white letters in the top-left corner, where the course
   # itself has no white (the pictures of the start, the torches and the water have none there).
@@ -64,14 +55,14 @@ play() {
   # while before giving up.
   local white tries=0
   while :; do
-    import -window "$win" "$tmp/shot.png" 2>/dev/null
+    import -window "$game_win" "$tmp/shot.png" 2>/dev/null
     white=$(convert "$tmp/shot.png" -crop 180x110+16+16 +repage -colorspace Gray -threshold 92% -format '%[fx:mean]' info:)
     awk -v w="$white" 'BEGIN { exit !(w > 0.02) }' && break
     tries=$((tries + 1))
-    [ $tries -lt 15 ] || { kill $pid; fail "no HUD in the top-left corner (white share $white)"; }
+    [ $tries -lt 15 ] || { kill $game_pid; fail "no HUD in the top-left corner (white share $white)"; }
     sleep 2
   done
-  close_game $pid "$win" "$tmp/out.txt"
+  close_game $game_pid "$game_win" "$tmp/out.txt"
   # The game's own words for a file it could not use, the settings reader's complaints, and those
   # of the HUD's glyph atlas and of the best-runs file in the player's folder.
   # A start that is to meet a damaged best-runs file names its one message in $allowed.
@@ -140,6 +131,13 @@ launcher_case() {
   run() {
     (cd "$tmp/cwd" && exec env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" "$@" </dev/null >"$tmp/out.txt" 2>&1)
   }
+  # What it will not run with: it stops with code 1 and a message, before the game starts.
+  stops() {  # DESCRIPTION MESSAGE COMMAND...
+    run "${@:3}"
+    local code=$?
+    [ $code = 1 ] && ! started && grep -qF -- "$2" "$tmp/out.txt" || fail "$1: code $code, output: $(cat "$tmp/out.txt")"
+  }
+  refuses() { stops "$1" "$2" env -u XDG_DATA_HOME "$cmd"; }
 
   # A copy of the settings cut short (here by a cp that fails half way, as on a full disk) leaves
   # no settings file behind to be kept as the player's: the next start copies them whole.
@@ -191,12 +189,7 @@ launcher_case() {
   started && [ "$(readlink "$user/settings.ini")" = "$tmp/mine.ini" ] && grep -q 640 "$tmp/mine.ini" ||
     fail "a link to the player's own settings was not kept: $(cat "$tmp/out.txt")"
 
-  # What it will not overwrite: it stops with a message naming the path, before the game starts.
-  refuses() {  # description, expected message
-    run env -u XDG_DATA_HOME "$cmd"
-    code=$?
-    [ $code = 1 ] && ! started && grep -qF "$2" "$tmp/out.txt" || fail "$1: code $code, output: $(cat "$tmp/out.txt")"
-  }
+  # What it will not overwrite: the message names the path.
   rm "$user/settings.ini" && mkdir "$user/settings.ini"
   refuses "a folder as settings.ini" "$user/settings.ini is a folder"
   rmdir "$user/settings.ini" && ln -s "$tmp/gone.ini" "$user/settings.ini"
@@ -209,18 +202,9 @@ launcher_case() {
   cmp -s "$tmp/mine.ini" "$user/settings.ini" || fail "the player's settings were changed"
 
   mkdir "$tmp/alone" && cp "$cmd" "$tmp/alone/kellvane"
-  run "$tmp/alone/kellvane"
-  code=$?
-  [ $code = 1 ] && grep -q "not installed beside this command" "$tmp/out.txt" ||
-    fail "without the data: code $code, output: $(cat "$tmp/out.txt")"
-  run env -u XDG_DATA_HOME -u HOME "$cmd"
-  code=$?
-  [ $code = 1 ] && grep -q "neither XDG_DATA_HOME nor HOME" "$tmp/out.txt" ||
-    fail "without HOME: code $code, output: $(cat "$tmp/out.txt")"
-  run env -u XDG_DATA_HOME HOME="relative home" "$cmd"
-  code=$?
-  [ $code = 1 ] && ! started && grep -qF "HOME (relative home) is not an absolute path" "$tmp/out.txt" ||
-    fail "a relative HOME: code $code, output: $(cat "$tmp/out.txt")"
+  stops "without the data" "not installed beside this command" "$tmp/alone/kellvane"
+  stops "without HOME" "neither XDG_DATA_HOME nor HOME" env -u XDG_DATA_HOME -u HOME "$cmd"
+  stops "a relative HOME" "HOME (relative home) is not an absolute path" env -u XDG_DATA_HOME HOME="relative home" "$cmd"
   [ -z "$(ls -A "$tmp/cwd")" ] || fail "a relative HOME: wrote $(ls -A "$tmp/cwd") where it started"
 
   # The player's own link in place of the installed data is kept and named; the game still starts.

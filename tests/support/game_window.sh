@@ -28,3 +28,31 @@ close_game() {
   local code=$?
   [ $code = 0 ] || fail "exit code $code; output: $(cat "$output")"
 }
+
+# Starts COMMAND... in folder DIR, stdin closed, its output in OUT, and waits for its window: sets
+# game_pid and game_win. A busy X server now and then refuses a connection; that is the test
+# machine, not the game, so such a start is tried again, four times in all.
+# usage: start_game DIR OUT COMMAND...
+start_game() {
+  local dir=$1 out=$2 try code
+  shift 2
+  for try in 1 2 3 4; do
+    (cd "$dir" && exec "$@" </dev/null >"$out" 2>&1) &
+    game_pid=$!
+    game_win=$(game_window $game_pid) && return 0
+    [ $? = 2 ] && { kill $game_pid; fail "no window after 120 s; output: $(cat "$out")"; }
+    wait $game_pid
+    code=$?
+    [ $try -lt 4 ] && grep -q "Failed to open display" "$out" && { sleep 3; continue; }
+    fail "the game ended before its window showed (code $code): $(cat "$out")"
+  done
+}
+
+# Fails unless the started game's window is titled TITLE and is GEOMETRY (WxH) in size.
+# usage: expect_window TITLE GEOMETRY
+expect_window() {
+  local name size
+  name=$(xdotool getwindowname "$game_win")
+  size=$(xdotool getwindowgeometry "$game_win" | awk '/Geometry/{print $2}')
+  [ "$name" = "$1" ] && [ "$size" = "$2" ] || { kill $game_pid; fail "the window is '$name', $size, expected '$1', $2"; }
+}
