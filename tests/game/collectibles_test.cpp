@@ -40,11 +40,6 @@ TEST(Pickup, TheSquareIsStrictAndIgnoresHeightAndADiamondTurnsOncePerSecondUntil
   EXPECT_EQ(level.diamonds.modelMatrices[0] * glm::vec4(1, 0, 0, 0), turned);
 }
 
-TEST(Score, TheTimeBonusCountsWholeSecondsUnderSixty) {
-  for (const auto& [seconds, bonus] : {std::pair{59.9, 0}, {58.5, 1}, {60.0, 0}, {75.0, 0}, {0.0, 60}, {34.2, 25}})
-    EXPECT_EQ(timeBonus(seconds), bonus) << seconds;
-}
-
 TEST(Score, TheEndScreenPrintsOncePerFinishAndEachRunCountsItsOwnItems) {
   HeadlessCourse c;
   auto drawn = [&](int times) {

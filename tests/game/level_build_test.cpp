@@ -121,7 +121,13 @@ TEST(LevelBuild, EveryRowOfTheCourseBecomesItsPieceInOrder) {
               level.boulder.startPose.position.y + level.boulder.radius, 1e-2f);
   EXPECT_EQ(level.gate.loweredPose.position, level.gate.startPose.position - glm::vec3(0, 20, 0));
   EXPECT_EQ(level.activeLights[4].position, level.torchLights[3].position) << "the first window";
-  for (const PointLight& light : level.waterLights) EXPECT_TRUE(light.enabled);
+  const glm::vec3 waterLights[] = {{15, 37, 325}, {-15, 37, 335}, {15, 37, 350}, {-15, 37, 368.5f}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(level.waterLights[i].enabled);
+    EXPECT_EQ(level.waterLights[i].position, waterLights[i]) << i;
+    EXPECT_EQ(level.waterLights[i].color, glm::vec3(0.5f, 0.5f, 1.0f)) << i;
+    EXPECT_EQ(level.waterLights[i].attenuation, level.attHigh) << i;
+  }
 }
 
 TEST(LevelBuild, AnUnknownShapeAddsNothingAndDiamondColoursComeFromTheSharedGeneratorInPairs) {

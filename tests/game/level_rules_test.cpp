@@ -48,25 +48,6 @@ void expectRestarted(const HeadlessCourse& c, const std::string& what) {
 
 }  // namespace
 
-TEST(LevelRules, TheIntroHoldsThePlayerUntilTheGateIsDownThenTheChaseStarts) {
-  HeadlessCourse c;
-  c.world.verticalVelocity = 0.0f;
-  for (int frame = 0; frame < 120; ++frame) {
-    c.world.stepPhysics(kFrame);
-    c.world.movePlayer(glm::vec3(0.0f), 0.0f, kFrame);
-    c.level.update(c.controller->getPosition(), kFrame);
-  }
-  EXPECT_EQ(c.level.sectionIndex, 0);
-  EXPECT_LE(c.controller->getPosition().z, 0.0) << "standing on the ramp is not sliding down it";
-  EXPECT_EQ(c.world.moveSpeed, 0.0f);
-  EXPECT_EQ(c.level.gate.body->linearVelocity(), glm::vec3(0, -5, 0));
-  // 20 units at 5 units per second; the first frame steps before the rules set the gate going.
-  EXPECT_NEAR(120 * kFrame + runIntro(c), 4.0, 2.5 * kFrame);
-  c.level.update(kSafe, kFrame);
-  EXPECT_EQ(c.world.moveSpeed, 15.0f);
-  EXPECT_EQ(c.level.boulder.body->linearVelocity(), glm::vec3(0, -10, 12));
-}
-
 TEST(LevelRules, ABoulderLevelWithThePlayerCatchesAndRestartsTwoSecondsLaterAFallAtOnce) {
   HeadlessCourse c;
   c.level.sectionIndex = 1;
