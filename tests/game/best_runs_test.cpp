@@ -67,7 +67,7 @@ TEST(BestRuns, KeepsTheBestTenInOrderAcrossStartsAndACrashBeforeTheRenameLeavesT
     EXPECT_EQ(first.add(run(40, 25.0, "2026-12-09")), 3) << "equal in all: the older run keeps its place";
   }
   Start second(path);
-  EXPECT_EQ(second.scores(), (std::vector<int>{50, 40, 40, 40}));
+  ASSERT_EQ(second.scores(), (std::vector<int>{50, 40, 40, 40}));
   EXPECT_EQ(second.table.runs[1].date, "2026-12-08");
   EXPECT_EQ(second.table.runs[3].seconds, 30.0);
   for (int score : {10, 20, 30, 60, 5, 15}) second.add(run(score, 50.0));
@@ -82,7 +82,7 @@ TEST(BestRuns, KeepsTheBestTenInOrderAcrossStartsAndACrashBeforeTheRenameLeavesT
   }
   Start third(path);
   EXPECT_EQ(third.printed, "");
-  EXPECT_EQ(third.scores(), (std::vector<int>{70, 60, 50, 40, 40, 40, 30, 20, 15, 10}));
+  ASSERT_EQ(third.scores(), (std::vector<int>{70, 60, 50, 40, 40, 40, 30, 20, 15, 10}));
   EXPECT_EQ(third.table.runs[0].skulls, 3);
   EXPECT_EQ(third.table.runs[0].diamonds, 4);
   EXPECT_EQ(third.add(run(35, 40.0)), 7);
