@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "game/level.h"
-
 #include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"

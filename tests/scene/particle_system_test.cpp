@@ -166,13 +166,13 @@ TEST_F(ParticleFrameStep, SwitchedOffNothingIsUpdatedDrawnOrUploaded) {
 
 // Emitters wholly outside the view are left out; one below it whose flames rise into it is not.
 TEST_F(ParticleFrameStep, EmittersOutOfViewAreLeftOutWithoutChangingThePicture) {
-  lights[1].position = {0.0f, 1.0f, 20.0f};   // behind the camera
-  lights[2].position = {30.0f, 1.0f, 0.0f};   // far off to the right
-  lights[3].position = {0.0f, -6.0f, 0.0f};   // below the view; its flames climb into it
+  lights[1].position = {0.0f, 1.0f, 20.0f};  // behind the camera
+  lights[2].position = {30.0f, 1.0f, 0.0f};  // far off to the right
+  lights[3].position = {0.0f, -6.0f, 0.0f};  // below the view; its flames climb into it
   for (int i = 0; i < 30; ++i) redAfterStep();
 
-  frame.paused = true;  // the same sprites for both pictures
-  lights[4].position = {0.0f, 50.0f, 0.0f};   // everything but emitter 3 is out of view now
+  frame.paused = true;                       // the same sprites for both pictures
+  lights[4].position = {0.0f, 50.0f, 0.0f};  // everything but emitter 3 is out of view now
   const long long skippedBefore = viewCulling.skippedObjects;
   const int culled = redAfterStep();
   EXPECT_EQ(viewCulling.skippedObjects - skippedBefore, 3) << "emitters 1, 2 and 4";

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <glm/gtc/matrix_transform.hpp>
 #include <string>
 #include <utility>
@@ -22,6 +23,19 @@ const std::uint16_t kFaceColours[6] = {0xF800, 0x07E0, 0x001F, 0xFFE0, 0x07FF, 0
 const std::array<unsigned char, 3> kFacePixels[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
                                                      {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
 const glm::vec3 kDirections[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+
+// A 4 x 4 DXT1 file of one colour (5-6-5 bits), the smallest valid sky face: colour 1 is black, so
+// colour 0 > colour 1 (four-colour mode), and every index 0 picks colour 0.
+void writeSolidDds(const std::string& path, std::uint16_t rgb565) {
+  unsigned char file[4 + 124 + 8] = {'D', 'D', 'S', ' '};
+  const std::pair<int, std::uint32_t> fields[] = {{0, 124}, {8, 4}, {12, 4}, {16, 8}, {72, 32}, {76, 4}};
+  for (const auto& [offset, value] : fields)  // header size, height, width, one block, pixel format, fourCC
+    for (int i = 0; i < 4; ++i) file[4 + offset + i] = static_cast<unsigned char>(value >> (8 * i));
+  std::copy_n("DXT1", 4, file + 4 + 80);
+  file[4 + 124] = static_cast<unsigned char>(rgb565);
+  file[4 + 125] = static_cast<unsigned char>(rgb565 >> 8);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file), sizeof(file));
+}
 
 // A face folder of its own under the build folder, each face its own colour, one left out.
 std::string skyFolder(const std::string& name, int missing) {
