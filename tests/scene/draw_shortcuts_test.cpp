@@ -114,6 +114,7 @@ TEST_F(SceneGlTest, AWindowClearIsSkippedOnlyWhereItWouldWriteNothingNew) {
   };
   OffscreenTarget target(4, 4);
   offscreen = target.framebuffer;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glReadBuffer(GL_BACK);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
