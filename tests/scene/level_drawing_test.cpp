@@ -66,24 +66,17 @@ namespace {
 
 class LevelDrawing : public SceneGlTest {
  protected:
-  void TearDown() override {
-    recorder = Recorder{};
-    SceneGlTest::TearDown();
-  }
-
   // A texture of its own (the level's lists hold bare GL names).
   GLuint texture() {
     textures.push_back(std::make_shared<Texture>(pixels.data()));
     return textures.back()->handle;
   }
-  std::shared_ptr<Geometry> mesh() {
-    return std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), plain);
-  }
-  // As the level's factories make torches and water: the material holds the list's texture.
-  std::shared_ptr<Material> textured(GLuint name) {
+  // As the level's factories make torches and water, the material holds the list's texture.
+  std::shared_ptr<Geometry> mesh(GLuint name = 0) {
+    std::shared_ptr<Material> material = plain;
     for (const auto& t : textures)
-      if (t->handle == name) return std::make_shared<TextureMaterial>(program, glm::vec3(0.1f), 2.0f, t);
-    return nullptr;
+      if (t->handle == name) material = std::make_shared<TextureMaterial>(program, glm::vec3(0.1f), 2.0f, t);
+    return std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), material);
   }
   void addObject(ObjectList& list, GLuint diffuse, GLuint specular) {
     list.geometries.push_back(mesh());
@@ -104,7 +97,7 @@ class LevelDrawing : public SceneGlTest {
     ++list.count;
   }
   void addSheet(SheetList& list, GLuint name) {
-    list.geometries.push_back(std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), textured(name)));
+    list.geometries.push_back(mesh(name));
     list.types.push_back(1);
     list.textures.push_back(name);
     list.shaders.push_back(program);
@@ -141,13 +134,11 @@ TEST_F(LevelDrawing, ListsComeInTheFixedOrderAndEachDrawFindsItsOwnTextures) {
     addObject(level.backdrops, backdrop, backdrop);
     expected.push_back({level.backdrops.geometries.back()->vao, backdrop, backdrop});
   }
-  level.boulder.geometry = mesh();
-  level.boulder.diffuseTexture = texture();
-  level.boulder.specularTexture = texture();
+  for (auto* object : {&level.boulder.geometry, &level.gate.geometry}) *object = mesh();
+  for (auto* moving : {&level.boulder.diffuseTexture, &level.boulder.specularTexture, &level.gate.diffuseTexture,
+                       &level.gate.specularTexture})
+    *moving = texture();
   expected.push_back({level.boulder.geometry->vao, level.boulder.diffuseTexture, level.boulder.specularTexture});
-  level.gate.geometry = mesh();
-  level.gate.diffuseTexture = texture();
-  level.gate.specularTexture = texture();
   expected.push_back({level.gate.geometry->vao, level.gate.diffuseTexture, level.gate.specularTexture});
   // Skulls (the first one collected), then diamonds: each of a model's meshes is one draw.
   auto skull = std::make_shared<Model>("assets/objects/Diamond/diamond.obj", glm::mat4(1.0f), program);
@@ -165,8 +156,7 @@ TEST_F(LevelDrawing, ListsComeInTheFixedOrderAndEachDrawFindsItsOwnTextures) {
   // Torches, still water, flowing water: one texture each, the same for two in a row; the last
   // flowing sheet shares the first backdrop's texture.
   for (int i = 0; i < 2; ++i) {
-    level.torches.geometries.push_back(
-        std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), textured(torch)));
+    level.torches.geometries.push_back(mesh(torch));
     level.torches.textures.push_back(torch);
     ++level.torches.count;
     expected.push_back({level.torches.geometries.back()->vao, torch, 0});
