@@ -1,17 +1,11 @@
-// The frame's shortcuts (binds and clears left out, casters skipped outside a torch's cube) must
-// never change what is drawn.
+// The frame's shortcuts (binds and clears left out) must never change what is drawn.
 #include <gtest/gtest.h>
 
-#include <glm/gtc/matrix_transform.hpp>
-#include <memory>
 #include <vector>
 
 #include "render/bind_filter.h"
-#include "render/geometry.h"
-#include "render/shader.h"
 #include "render/window_clears.h"
 #include "scene/scene_test_helpers.h"
-#include "scene/shadow_map.h"
 
 TEST_F(SceneGlTest, TheBindFilterNeverSkipsABindThatSomeoneElseUndid) {
   GLuint textures[3];
@@ -42,43 +36,6 @@ TEST_F(SceneGlTest, TheBindFilterNeverSkipsABindThatSomeoneElseUndid) {
   glDeleteTextures(3, textures);
 }
 
-TEST_F(SceneGlTest, ACubePassWithSkippingWritesTheSameDepthsAsOneThatDrawsEverything) {
-  auto program = std::make_shared<MyShader>("cubeDepthShader.vert", "cubeDepthShader.frag", "cubeDepthShader.geom");
-  // Casters around a torch at (0, 10, 0): one beside it on each side, one straddling two faces,
-  // a long one reaching in from beyond the far plane, and one wholly outside.
-  const GeometryData box = createBoxGeometry(2, 2, 2), beam = createBoxGeometry(1, 1, 60);
-  std::vector<std::unique_ptr<Geometry>> casters;
-  for (const glm::vec3& at : {glm::vec3(6, 10, 0), glm::vec3(-7, 9, 1), glm::vec3(0, 3, 0), glm::vec3(0, 18, 2),
-                              glm::vec3(1, 10, 8), glm::vec3(2, 11, -9), glm::vec3(5, 10, 5), glm::vec3(0, 10, 80)})
-    casters.push_back(std::make_unique<Geometry>(glm::translate(glm::mat4(1.0f), at), box, nullptr));
-  casters.push_back(std::make_unique<Geometry>(glm::translate(glm::mat4(1.0f), glm::vec3(3, 12, 60)), beam, nullptr));
-  glEnable(GL_DEPTH_TEST);  // depth is only written with the test on
-  std::array<std::vector<float>, 2> depths;
-  std::array<long long, 2> skipped{};
-  for (int optimised = 0; optimised < 2; ++optimised) {
-    optimisedFrames = optimised == 1;
-    ShadowMap map;
-    map.setUpCube();
-    map.computeCubeMatrices(glm::vec3(0, 10, 0), kCubeNearPlane, kCubeFarPlane);
-    const long long before = viewCulling.skippedObjects;
-    map.beginCubePass(*program, glm::vec3(0, 10, 0), kCubeFarPlane);
-    for (auto& caster : casters) caster->drawDepth(program);
-    ShadowMap::endPass(64, 64);
-    skipped[optimised] = viewCulling.skippedObjects - before;
-    depths[optimised] = depthTexels(GL_TEXTURE_CUBE_MAP, map.depthTexture);
-  }
-  glDisable(GL_DEPTH_TEST);
-  EXPECT_EQ(skipped[0], 0);
-  EXPECT_EQ(skipped[1], 1) << "only the box at z 80 lies wholly outside the torch's cube";
-  EXPECT_TRUE(depths[0] == depths[1]);
-  EXPECT_GT(std::count_if(depths[0].begin(), depths[0].end(), [](float d) { return d < 1.0f; }), 100000)
-      << "the casters really reached the faces";
-}
-
-// Every piece of state that decides what a clear writes, changed between two clears: the picture
-// with skipping (colour and depth) is the one with every clear made, and only a clear that would
-// write nothing new is left out. The window is painted behind the filter's back first, so that a
-// clear left out wrongly shows.
 namespace {
 GLuint offscreen = 0;
 }  // namespace
