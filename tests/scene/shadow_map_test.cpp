@@ -18,6 +18,7 @@
 #include "render/model.h"
 #include "render/shader.h"
 #include "render/shadow_survey.h"
+#include "scene/light_uploads.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {
@@ -135,6 +136,8 @@ TEST_F(ShadowMaps, SunLightSpaceBoxLiesAlongTheDiagonalFromTheFixedEye) {
   EXPECT_NEAR(toNdc(lightSpace, kSunShadowEye + along * 250.0f).z, 1.0f, 1e-4f);
   EXPECT_NEAR(toNdc(lightSpace, middle + glm::vec3(50, 0, 0)).x, 1.0f, 1e-4f);
   EXPECT_NEAR(toNdc(lightSpace, middle + glm::vec3(0, 300, -300) / std::sqrt(2.0f)).y, 1.0f, 1e-4f);
+  const glm::mat4 view = sunLightView();  // the sun's light travels the way its shadow map looks
+  EXPECT_NEAR(glm::distance(makeSun().direction, -glm::vec3(view[0][2], view[1][2], view[2][2])), 0.0f, 1e-6f);
   const glm::vec3 start = toNdc(lightSpace, glm::vec3(0, 120, 0));
   EXPECT_LT(glm::max(glm::abs(start.x), glm::max(glm::abs(start.y), glm::abs(start.z))), 1.0f) << "the start inside";
 }
