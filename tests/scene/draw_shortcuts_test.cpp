@@ -1,7 +1,4 @@
 // The frame's shortcuts (binds and clears left out) must never change what is drawn.
-#include <gtest/gtest.h>
-
-#include <vector>
 
 #include "render/bind_filter.h"
 #include "render/window_clears.h"

@@ -1,18 +1,10 @@
 // Level::draw's fixed order and its texture-reuse rule, seen from the driver's side: every draw
 // call and texture bind the scene pass makes is recorded with the state it found.
-#include <GL/glew.h>
 #include <dlfcn.h>
-#include <gtest/gtest.h>
-
-#include <glm/gtc/matrix_transform.hpp>
-#include <memory>
-#include <vector>
 
 #include "game/level.h"
-#include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"
-#include "render/shader.h"
 #include "render/texture.h"
 #include "scene/scene_test_helpers.h"
 

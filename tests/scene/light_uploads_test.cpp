@@ -1,14 +1,5 @@
 #include "scene/light_uploads.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <glm/gtc/matrix_transform.hpp>
-#include <string>
-#include <vector>
-
-#include "app/camera.h"
-#include "render/shader.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {

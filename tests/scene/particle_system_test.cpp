@@ -1,14 +1,6 @@
 #include "scene/particle_system.h"
 
-#include <gtest/gtest.h>
-
-#include <glm/gtc/matrix_transform.hpp>
-#include <memory>
-#include <vector>
-
-#include "app/camera.h"
 #include "render/random.h"
-#include "render/shader.h"
 #include "render/texture.h"
 #include "scene/scene_test_helpers.h"
 

@@ -1,15 +1,26 @@
+// The one fixture of the scene tests and what they share, includes too.
 #pragma once
 #include <GL/glew.h>
+#include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <glm/glm.hpp>
+#include <glm/gtc/matrix_transform.hpp>
+#include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "app/camera.h"
+#include "render/geometry.h"
 #include "render/optimised_frames.h"
+#include "render/shader.h"
 #include "render/view_culling.h"
 #include "support/gl_context.h"
 
-// The one fixture of the scene tests: every test leaves the frame switches as the game has them.
+// Every test leaves the frame switches as the game has them.
 class SceneGlTest : public GlContextTest {
  protected:
   void TearDown() override {

@@ -1,10 +1,6 @@
 #include "scene/shadow_save_under.h"
 
-#include <gtest/gtest.h>
-
-#include <glm/gtc/matrix_transform.hpp>
 #include <limits>
-#include <vector>
 
 #include "scene/scene_test_helpers.h"
 #include "scene/shadow_map.h"

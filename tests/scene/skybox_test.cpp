@@ -1,18 +1,10 @@
 #include "scene/skybox.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <glm/gtc/matrix_transform.hpp>
-#include <string>
-#include <utility>
 
-#include "app/camera.h"
-#include "render/shader.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {

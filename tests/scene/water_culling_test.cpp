@@ -1,17 +1,11 @@
 // The water shaders lift the flat grids' vertices: the bounds the culling uses must hold every
 // lifted vertex, or a sheet seen only by its swell is left out of the picture. The lifts are taken
 // from the game's own vertex stages, run over the whole sheet by transform feedback.
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "game/level.h"
-#include "render/geometry.h"
-#include "render/shader.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {
