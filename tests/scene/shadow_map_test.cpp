@@ -207,10 +207,10 @@ TEST_F(ShadowMaps, TheSceneReadsEachMapOnItsUnitThroughAComparingSamplerWithItsU
   for (int unit = 2; unit <= 6; ++unit) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
     const ShadowMap& map = unit == 2 ? sun : cubes[static_cast<size_t>(unit - 3)];
-    EXPECT_EQ(integer(unit == 2 ? GL_TEXTURE_BINDING_2D : GL_TEXTURE_BINDING_CUBE_MAP),
-              static_cast<GLint>(map.depthTexture))
+    EXPECT_EQ(glm::ivec2(integer(unit == 2 ? GL_TEXTURE_BINDING_2D : GL_TEXTURE_BINDING_CUBE_MAP),
+                         integer(GL_SAMPLER_BINDING)),
+              glm::ivec2(map.depthTexture, map.compareSampler))
         << "unit " << unit;
-    EXPECT_EQ(integer(GL_SAMPLER_BINDING), static_cast<GLint>(map.compareSampler)) << "unit " << unit;
   }
   glActiveTexture(GL_TEXTURE0);
   glm::mat4 matrix(0.0f);
