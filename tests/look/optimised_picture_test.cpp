@@ -65,9 +65,7 @@ TEST(OptimisedPicture, EveryChangeOfTheSceneDrawsTheSamePictureAsDrawingEverythi
     now += 1.0 / 60.0;
     game.frame();
   };
-  // Each change comes between a frame that lets the maps keep what they drew and the compared
-  // frame. A body moved by hand reaches its mesh at the end of the next frame's rules, so bodies
-  // are moved one frame earlier.
+  // Each change comes between a frame that lets the maps keep what they drew and the compared frame.
   auto after = [&](const std::string& what, const std::function<void()>& beforeSettling,
                    const std::function<void()>& beforeCompared) {
     change = what;
@@ -90,25 +88,15 @@ TEST(OptimisedPicture, EveryChangeOfTheSceneDrawsTheSamePictureAsDrawingEverythi
   for (RigidBody* body : level.looseBoxes.bodies)  // the loose box nearest the start
     if (glm::distance(body->globalPose().position, start) < glm::distance(box->globalPose().position, start))
       box = body;
-  after(
-      "a loose box moved",
-      [&] {
-        shift(box, {1.5f, 0.0f, 0.5f});
-      },
-      nullptr);
+  // A body moved by hand reaches its mesh at the end of the next frame's rules: moved before settling.
+  auto moved = [&](const char* what, RigidBody* body, const glm::vec3& by) {
+    after(
+        what, [&] { shift(body, by); }, nullptr);
+  };
+  moved("a loose box moved", box, {1.5f, 0.0f, 0.5f});
   EXPECT_EQ(sunPass, ShadowMap::Pass::AroundMoving) << "only around the box";
-  after(
-      "the boulder moved",
-      [&] {
-        shift(level.boulder.body, {0.0f, 0.0f, 3.0f});
-      },
-      nullptr);
-  after(
-      "the gate sank",
-      [&] {
-        shift(level.gate.body, {0.0f, -2.0f, 0.0f});
-      },
-      nullptr);
+  moved("the boulder moved", level.boulder.body, {0.0f, 0.0f, 3.0f});
+  moved("the gate sank", level.gate.body, {0.0f, -2.0f, 0.0f});
   after("the player moved", nullptr,
         [&] { game.controller->setPosition(game.controller->getPosition() + glm::dvec3(2.0, 0.0, 1.0)); });
   for (const auto& [what, key] : {std::pair<const char*, int>{"F1 (wireframe on)", GLFW_KEY_F1},

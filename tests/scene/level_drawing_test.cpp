@@ -1,19 +1,10 @@
 // Level::draw's fixed order and its texture-reuse rule, seen from the driver's side: every draw
 // call and texture bind the scene pass makes is recorded with the state it found.
-#include <GL/glew.h>
 #include <dlfcn.h>
-#include <gtest/gtest.h>
-
-#include <glm/gtc/matrix_transform.hpp>
-#include <memory>
-#include <vector>
 
 #include "game/level.h"
-
-#include "render/geometry.h"
 #include "render/material.h"
 #include "render/model.h"
-#include "render/shader.h"
 #include "render/texture.h"
 #include "scene/scene_test_helpers.h"
 
@@ -29,13 +20,7 @@ struct Recorder {
   bool on = false;
   int binds = 0;
   std::vector<DrawSeen> draws;
-};
-Recorder recorder;
-
-template <typename Fn>
-Fn driverEntry(const char* name) {
-  return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
-}
+} recorder;
 
 }  // namespace
 
@@ -44,7 +29,7 @@ extern "C" {
 
 void GLAPIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices) {
   using Fn = void(GLAPIENTRY*)(GLenum, GLsizei, GLenum, const void*);
-  static const Fn driver = driverEntry<Fn>("glDrawElements");
+  static const auto driver = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "glDrawElements"));
   if (recorder.on) {
     GLint vertexArray = 0;
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
@@ -56,7 +41,7 @@ void GLAPIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const vo
 
 void GLAPIENTRY glBindTexture(GLenum target, GLuint texture) {
   using Fn = void(GLAPIENTRY*)(GLenum, GLuint);
-  static const Fn driver = driverEntry<Fn>("glBindTexture");
+  static const auto driver = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "glBindTexture"));
   if (recorder.on && target == GL_TEXTURE_2D) ++recorder.binds;
   driver(target, texture);
 }
@@ -67,24 +52,17 @@ namespace {
 
 class LevelDrawing : public SceneGlTest {
  protected:
-  void TearDown() override {
-    recorder = Recorder{};
-    SceneGlTest::TearDown();
-  }
-
   // A texture of its own (the level's lists hold bare GL names).
   GLuint texture() {
     textures.push_back(std::make_shared<Texture>(pixels.data()));
     return textures.back()->handle;
   }
-  std::shared_ptr<Geometry> mesh() {
-    return std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), plain);
-  }
-  // As the level's factories make torches and water: the material holds the list's texture.
-  std::shared_ptr<Material> textured(GLuint name) {
+  // As the level's factories make torches and water, the material holds the list's texture.
+  std::shared_ptr<Geometry> mesh(GLuint name = 0) {
+    std::shared_ptr<Material> material = plain;
     for (const auto& t : textures)
-      if (t->handle == name) return std::make_shared<TextureMaterial>(program, glm::vec3(0.1f), 2.0f, t);
-    return nullptr;
+      if (t->handle == name) material = std::make_shared<TextureMaterial>(program, glm::vec3(0.1f), 2.0f, t);
+    return std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), material);
   }
   void addObject(ObjectList& list, GLuint diffuse, GLuint specular) {
     list.geometries.push_back(mesh());
@@ -105,7 +83,7 @@ class LevelDrawing : public SceneGlTest {
     ++list.count;
   }
   void addSheet(SheetList& list, GLuint name) {
-    list.geometries.push_back(std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), textured(name)));
+    list.geometries.push_back(mesh(name));
     list.types.push_back(1);
     list.textures.push_back(name);
     list.shaders.push_back(program);
@@ -142,13 +120,11 @@ TEST_F(LevelDrawing, ListsComeInTheFixedOrderAndEachDrawFindsItsOwnTextures) {
     addObject(level.backdrops, backdrop, backdrop);
     expected.push_back({level.backdrops.geometries.back()->vao, backdrop, backdrop});
   }
-  level.boulder.geometry = mesh();
-  level.boulder.diffuseTexture = texture();
-  level.boulder.specularTexture = texture();
+  for (auto* object : {&level.boulder.geometry, &level.gate.geometry}) *object = mesh();
+  for (auto* moving : {&level.boulder.diffuseTexture, &level.boulder.specularTexture, &level.gate.diffuseTexture,
+                       &level.gate.specularTexture})
+    *moving = texture();
   expected.push_back({level.boulder.geometry->vao, level.boulder.diffuseTexture, level.boulder.specularTexture});
-  level.gate.geometry = mesh();
-  level.gate.diffuseTexture = texture();
-  level.gate.specularTexture = texture();
   expected.push_back({level.gate.geometry->vao, level.gate.diffuseTexture, level.gate.specularTexture});
   // Skulls (the first one collected), then diamonds: each of a model's meshes is one draw.
   auto skull = std::make_shared<Model>("assets/objects/Diamond/diamond.obj", glm::mat4(1.0f), program);
@@ -166,8 +142,7 @@ TEST_F(LevelDrawing, ListsComeInTheFixedOrderAndEachDrawFindsItsOwnTextures) {
   // Torches, still water, flowing water: one texture each, the same for two in a row; the last
   // flowing sheet shares the first backdrop's texture.
   for (int i = 0; i < 2; ++i) {
-    level.torches.geometries.push_back(
-        std::make_shared<Geometry>(glm::mat4(1.0f), createBoxGeometry(1, 1, 1), textured(torch)));
+    level.torches.geometries.push_back(mesh(torch));
     level.torches.textures.push_back(torch);
     ++level.torches.count;
     expected.push_back({level.torches.geometries.back()->vao, torch, 0});
@@ -191,13 +166,11 @@ TEST_F(LevelDrawing, ListsComeInTheFixedOrderAndEachDrawFindsItsOwnTextures) {
     level.draw();
     recorder.on = false;
     ASSERT_EQ(recorder.draws.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
+    for (size_t i = 0; i < expected.size(); ++i) {  // unit 1 is looked at where a draw names a texture for it
       const DrawSeen& seen = recorder.draws[i];
-      EXPECT_EQ(seen.vertexArray, expected[i].vertexArray) << "draw " << i;
-      EXPECT_EQ(seen.unit0, expected[i].unit0) << "draw " << i << ": diffuse on unit 0";
-      if (expected[i].unit1) {
-        EXPECT_EQ(seen.unit1, expected[i].unit1) << "draw " << i << ": specular on unit 1";
-      }
+      EXPECT_EQ(glm::uvec3(seen.vertexArray, seen.unit0, expected[i].unit1 ? seen.unit1 : 0u),
+                glm::uvec3(expected[i].vertexArray, expected[i].unit0, expected[i].unit1))
+          << "draw " << i << ": its vertex array, diffuse on unit 0 and specular on unit 1";
     }
     // The second backdrop has the first one's texture: it binds nothing of its own.
     EXPECT_EQ(recorder.draws[4].bindsBefore, 0) << "reused";

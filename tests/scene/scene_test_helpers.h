@@ -1,44 +1,79 @@
+// The one fixture of the scene tests and what they share, includes too.
 #pragma once
 #include <GL/glew.h>
+#include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdint>
-#include <fstream>
+#include <functional>
 #include <glm/glm.hpp>
+#include <glm/gtc/matrix_transform.hpp>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/camera.h"
+#include "render/geometry.h"
+#include "render/optimised_frames.h"
+#include "render/shader.h"
+#include "render/view_culling.h"
 #include "support/gl_context.h"
 
-// The shared fixture, but the context stays up until the program ends: making a second one
-// after the window library was terminated fails now and then under Xvfb.
+// Every test leaves the frame switches as the game has them.
 class SceneGlTest : public GlContextTest {
  protected:
-  static void TearDownTestSuite() {}
+  void TearDown() override {
+    optimisedFrames = true;
+    viewCulling.endVolume();
+    GlContextTest::TearDown();
+  }
 };
+
+inline GLint integer(GLenum name) {
+  GLint value = -1;
+  glGetIntegerv(name, &value);
+  return value;
+}
 
 // The 2D texture bound on a texture unit; leaves the active unit as it was.
 inline GLuint boundTexture(int unit) {
-  GLint active = 0, name = 0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  const GLint active = integer(GL_ACTIVE_TEXTURE);
   glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+  const GLint name = integer(GL_TEXTURE_BINDING_2D);
   glActiveTexture(static_cast<GLenum>(active));
   return static_cast<GLuint>(name);
 }
 
+inline glm::vec3 toNdc(const glm::mat4& m, const glm::vec3& p) {
+  const glm::vec4 clip = m * glm::vec4(p, 1.0f);
+  return glm::vec3(clip) / clip.w;
+}
+
+// Every depth texel of a texture: one layer of a 2D texture, or the six faces of a cube map.
+inline std::vector<float> depthTexels(GLenum target, GLuint texture, int size = 1024) {
+  const int layers = target == GL_TEXTURE_CUBE_MAP ? 6 : 1;
+  std::vector<float> texels(static_cast<size_t>(layers * size * size), -1.0f);
+  glBindTexture(target, texture);
+  for (int layer = 0; layer < layers; ++layer)
+    glGetTexImage(layers == 6 ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(layer) : target, 0,
+                  GL_DEPTH_COMPONENT, GL_FLOAT, texels.data() + static_cast<size_t>(layer * size * size));
+  glBindTexture(target, 0);
+  return texels;
+}
+
 // A small colour + depth target to draw into and read back, independent of the hidden window.
 struct OffscreenTarget {
-  OffscreenTarget(int width, int height) : width(width), height(height) {
+  OffscreenTarget(int width, int height) {
     glGenFramebuffers(1, &framebuffer);
     glGenRenderbuffers(2, renderbuffers);
-    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[0]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[1]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffers[0]);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderbuffers[1]);
+    const GLenum formats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT24}, points[2] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
+    for (int i = 0; i < 2; ++i) {
+      glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[i]);
+      glRenderbufferStorage(GL_RENDERBUFFER, formats[i], width, height);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, points[i], GL_RENDERBUFFER, renderbuffers[i]);
+    }
     glViewport(0, 0, width, height);
   }
   ~OffscreenTarget() {
@@ -52,13 +87,11 @@ struct OffscreenTarget {
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return rgba;
   }
-  int width;
-  int height;
   GLuint framebuffer = 0;
   GLuint renderbuffers[2] = {0, 0};
 };
 
-// Positions only (attribute 0), drawn as GL_TRIANGLES.
+// Positions only (attribute 0), drawn as GL_TRIANGLES (or as given).
 struct TriangleMesh {
   explicit TriangleMesh(const std::vector<glm::vec3>& positions) : count(static_cast<GLsizei>(positions.size())) {
     glGenVertexArrays(1, &vertexArray);
@@ -69,15 +102,14 @@ struct TriangleMesh {
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(glm::vec3), nullptr);
     glBindVertexArray(0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
   }
   ~TriangleMesh() {
     glDeleteBuffers(1, &buffer);
     glDeleteVertexArrays(1, &vertexArray);
   }
-  void draw() const {
+  void draw(GLenum mode = GL_TRIANGLES) const {
     glBindVertexArray(vertexArray);
-    glDrawArrays(GL_TRIANGLES, 0, count);
+    glDrawArrays(mode, 0, count);
     glBindVertexArray(0);
   }
   GLuint vertexArray = 0;
@@ -85,30 +117,11 @@ struct TriangleMesh {
   GLsizei count;
 };
 
-// Two triangles covering x0..x1, y0..y1 at height z (in the mesh's own space).
-inline std::vector<glm::vec3> rectangle(float x0, float x1, float y0, float y1, float z) {
-  return {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x1, y1, z}, {x0, y1, z}, {x0, y0, z}};
-}
-
-// A 4 x 4 DXT1 file of one colour (5-6-5 bits), the smallest valid sky face.
-inline void writeSolidDds(const std::string& path, std::uint16_t rgb565) {
-  unsigned char file[4 + 124 + 8] = {'D', 'D', 'S', ' '};
-  auto put32 = [&file](int offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) file[4 + offset + i] = static_cast<unsigned char>(value >> (8 * i));
-  };
-  put32(0, 124);  // header size
-  put32(8, 4);    // height
-  put32(12, 4);   // width
-  put32(16, 8);   // linear size: one block
-  put32(72, 32);  // pixel format size
-  put32(76, 4);   // fourCC present
-  file[4 + 80] = 'D';
-  file[4 + 81] = 'X';
-  file[4 + 82] = 'T';
-  file[4 + 83] = '1';
-  unsigned char* block = file + 4 + 124;
-  block[0] = static_cast<unsigned char>(rgb565);
-  block[1] = static_cast<unsigned char>(rgb565 >> 8);
-  // colour 1 is black, so colour 0 > colour 1 (four-colour mode); every index 0 picks colour 0.
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file), sizeof(file));
+// Two triangles covering x0..x1, y0..y1 at height z; twoSided adds the other winding, so that
+// neither pass's face culling hides it.
+inline std::vector<glm::vec3> rectangle(float x0, float x1, float y0, float y1, float z, bool twoSided = false) {
+  std::vector<glm::vec3> r = {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x1, y1, z}, {x0, y1, z}, {x0, y0, z}};
+  const std::vector<glm::vec3> back(r.rbegin(), r.rend());
+  if (twoSided) r.insert(r.end(), back.begin(), back.end());
+  return r;
 }

@@ -1,17 +1,10 @@
 #include "scene/skybox.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <glm/gtc/matrix_transform.hpp>
-#include <string>
-#include <utility>
+#include <fstream>
 
-#include "app/camera.h"
-#include "render/shader.h"
 #include "scene/scene_test_helpers.h"
 
 namespace {
@@ -23,41 +16,47 @@ const std::array<unsigned char, 3> kFacePixels[6] = {{255, 0, 0},   {0, 255, 0},
                                                      {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
 const glm::vec3 kDirections[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
 
+// A 4 x 4 DXT1 file of one colour (5-6-5 bits), the smallest valid sky face: colour 1 is black, so
+// colour 0 > colour 1 (four-colour mode), and every index 0 picks colour 0.
+void writeSolidDds(const std::string& path, std::uint16_t rgb565) {
+  unsigned char file[4 + 124 + 8] = {'D', 'D', 'S', ' '};
+  const std::pair<int, std::uint32_t> fields[] = {{0, 124}, {8, 4}, {12, 4}, {16, 8}, {72, 32}, {76, 4}};
+  for (const auto& [offset, value] : fields)  // header size, height, width, one block, pixel format, fourCC
+    for (int i = 0; i < 4; ++i) file[4 + offset + i] = static_cast<unsigned char>(value >> (8 * i));
+  std::copy_n("DXT1", 4, file + 4 + 80);
+  file[4 + 124] = static_cast<unsigned char>(rgb565);
+  file[4 + 125] = static_cast<unsigned char>(rgb565 >> 8);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file), sizeof(file));
+}
+
 // A face folder of its own under the build folder, each face its own colour, one left out.
 std::string skyFolder(const std::string& name, int missing) {
   const std::string folder = "test-sky/" + name + "/";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 6; ++i)
     if (i != missing) writeSolidDds(folder + kFaces[i], kFaceColours[i]);
-  }
   return folder;
 }
 
-// A camera at `eye` looking along one axis with a 60 degree view: it sees only that face.
+// A camera at `eye` looking along `direction` with a 60 degree view: it sees only one face.
 Camera lookingAlong(const glm::vec3& eye, const glm::vec3& direction) {
   Camera camera;
-  const glm::vec3 up = direction.y != 0.0f ? glm::vec3(0, 0, 1) : glm::vec3(0, 1, 0);
-  camera.view = glm::lookAt(eye, eye + direction, up);
+  camera.view = glm::lookAt(eye, eye + direction, direction.y != 0.0f ? glm::vec3(0, 0, 1) : glm::vec3(0, 1, 0));
   camera.projection = glm::perspective(glm::radians(60.0f), 1.0f, 0.1f, 100.0f);
   return camera;
 }
 
-bool sameColour(const std::array<unsigned char, 4>& pixel, const std::array<unsigned char, 3>& expected) {
-  for (int c = 0; c < 3; ++c)
-    if (std::abs(int(pixel[c]) - int(expected[c])) > 8) return false;
-  return true;
-}
-
-std::string colourText(const std::array<unsigned char, 4>& p) {
-  return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+::testing::AssertionResult showsColour(const std::array<unsigned char, 4>& p, const std::array<unsigned char, 3>& c) {
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(int(p[i]) - int(c[i])) > 8)
+      return ::testing::AssertionFailure() << "pixel " << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace
 
-class SkyBox : public SceneGlTest {};
-
-TEST_F(SkyBox, MissingFaceIsReportedOnTwoLinesAndTheOtherFiveLoad) {
+TEST_F(SceneGlTest, AMissingSkyFaceIsReportedOnTwoLinesAndTheOtherFiveLoad) {
   const std::string folder = skyFolder("missing-posy", 2);
   testing::internal::CaptureStdout();
   Skybox sky(folder);
@@ -72,63 +71,35 @@ TEST_F(SkyBox, MissingFaceIsReportedOnTwoLinesAndTheOtherFiveLoad) {
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
 }
 
-// With back faces culled, as in the game: each face must be wound to face the camera inside
-// the cube, and must show the file of its own direction.
-TEST_F(SkyBox, EachDirectionShowsItsOwnFaceWithBackFacesCulled) {
+// With back faces culled, as in the game, each direction shows the file of its own direction
+// (both triangles of the face: the picture's left and right, top and bottom lie on either side of
+// its diagonal). Drawn last, the sky fills only where nothing was drawn, far from the origin too
+// (the view's translation is dropped), and leaves the depth test at less and no program current.
+TEST_F(SceneGlTest, EachDirectionShowsItsOwnSkyFaceOnlyWhereNothingWasDrawn) {
   Skybox sky(skyFolder("faces", -1));
-  Shader skyProgram("skyboxShader.vert", "skyboxShader.frag");
-  OffscreenTarget target(32, 32);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_BACK);
-  glFrontFace(GL_CCW);
-  glClearColor(0, 0, 0, 1);
-  for (int face = 0; face < 6; ++face) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    sky.drawWithProgram(skyProgram, lookingAlong(glm::vec3(40, -7, 300), kDirections[face]));
-    // Both triangles of the face: the left and the right of the picture lie on either side of
-    // its diagonal, whichever way that runs.
-    for (const auto& [x, y] : {std::pair<int, int>{4, 16}, {28, 16}, {16, 4}, {16, 28}}) {
-      const auto pixel = target.pixel(x, y);
-      EXPECT_TRUE(sameColour(pixel, kFacePixels[face]))
-          << "looking along " << kFaces[face] << ", pixel " << x << "," << y << " is " << colourText(pixel);
-    }
-  }
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_DEPTH_TEST);
-}
-
-TEST_F(SkyBox, SkyFillsOnlyWhereNothingWasDrawnAndDepthTestIsLessAgain) {
-  Skybox sky(skyFolder("draw", -1));
   Shader skyProgram("skyboxShader.vert", "skyboxShader.frag");
   Shader red(
       "#version 430 core\nlayout(location = 0) in vec3 position;\nvoid main() { gl_Position = vec4(position, 1); }",
       "#version 430 core\nout vec4 color;\nvoid main() { color = vec4(1, 0, 0, 1); }", true);
+  TriangleMesh leftHalf(rectangle(-1, 0, -1, 1, 0.5f));
   OffscreenTarget target(32, 32);
   glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);  // the game's state: back faces culled
+  glEnable(GL_CULL_FACE);
   glClearColor(0, 0, 0, 1);
+  for (int face = 0; face < 6; ++face) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    sky.drawWithProgram(skyProgram, lookingAlong(glm::vec3(40, -7, 300), kDirections[face]));
+    for (const auto& [x, y] : {std::pair<int, int>{4, 16}, {28, 16}, {16, 4}, {16, 28}})
+      EXPECT_TRUE(showsColour(target.pixel(x, y), kFacePixels[face])) << kFaces[face] << " at " << x << "," << y;
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  TriangleMesh leftHalf(rectangle(-1, 0, -1, 1, 0.5f));
   glUseProgram(red.handle);
   leftHalf.draw();
-
-  // Far from the origin: unless the view's translation is dropped the unit cube is out of sight.
-  Camera camera;
-  camera.view = glm::lookAt(glm::vec3(500, 20, 300), glm::vec3(500, 20, 301), glm::vec3(0, 1, 0));
-  camera.projection = glm::perspective(glm::radians(60.0f), 1.0f, 0.1f, 100.0f);
-  sky.drawWithProgram(skyProgram, camera);
-  GLint depthFunc = 0, current = -1;
-  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  sky.drawWithProgram(skyProgram, lookingAlong(glm::vec3(500, 20, 300), kDirections[4]));
+  EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LESS);
+  EXPECT_EQ(integer(GL_CURRENT_PROGRAM), 0);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
-  EXPECT_EQ(depthFunc, GL_LESS);
-  EXPECT_EQ(current, 0);
-
-  const auto drawn = target.pixel(8, 16);
-  const auto open = target.pixel(24, 16);
-  EXPECT_EQ(drawn[0], 255) << "the sky must not cover what the level drew";
-  EXPECT_EQ(drawn[2], 0);
-  EXPECT_TRUE(sameColour(open, kFacePixels[4])) << "the sky ahead (+z) fills the rest, not " << colourText(open);
+  EXPECT_TRUE(showsColour(target.pixel(8, 16), {255, 0, 0})) << "the sky must not cover what the level drew";
+  EXPECT_TRUE(showsColour(target.pixel(24, 16), kFacePixels[4])) << "the sky ahead (+z) fills the rest";
 }
