@@ -27,9 +27,10 @@ TEST(CleanRun, ThirtySecondsOfTheGamePrintNoGlErrorAndNoFailure) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "exit code 124") << "the game did not run for the whole 30 seconds";
   for (const std::string& line : lines) {
-    if (line.find("OpenGL Error") != std::string::npos)
+    if (line.find("OpenGL Error") != std::string::npos) {
       for (const char* word : {"Type = Error", "Severity = High", "Severity = Medium", "Severity = Low"})
         EXPECT_EQ(line.find(word), std::string::npos) << line;
+    }
     EXPECT_NE(line.rfind("ERROR", 0), 0u) << line;
     EXPECT_EQ(line.find("Failed to"), std::string::npos) << line;
     EXPECT_EQ(line.find("failed to load"), std::string::npos) << line;

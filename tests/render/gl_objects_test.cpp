@@ -130,11 +130,12 @@ TEST_F(RenderGl, DdsFilesAreSizedInBlocksUploadedCompressedAndRefusedSilentlyWhe
     delete[] image.pixels;
     Texture texture{std::string("t.dds")};
     EXPECT_EQ(texture.valid && texture.handle, c.formatSizeWidthHeight[0] != 0);
-    if (texture.valid)
+    if (texture.valid) {
       EXPECT_EQ(std::vector<GLint>({integer(GL_TEXTURE_BINDING_2D), textureInteger(GL_TEXTURE_INTERNAL_FORMAT, 0),
                                     textureInteger(GL_TEXTURE_MIN_FILTER), textureInteger(GL_TEXTURE_WRAP_T)}),
                 std::vector<GLint>({static_cast<GLint>(texture.handle), static_cast<GLint>(c.formatSizeWidthHeight[0]),
                                     GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT}));
+    }
   }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }

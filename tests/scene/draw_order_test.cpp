@@ -60,7 +60,9 @@ TEST(NearToFarOrder, RandomBoxesAreAPermutationThatNeverSwapsNeighbours) {
     int moved = 0;
     for (size_t i = 0; i < boxes.size(); ++i)
       for (size_t j = 0; j < i; ++j) {
-        if (near(boxes[i], boxes[j], kTieMargin)) EXPECT_LT(place[j], place[i]) << "trial " << trial;
+        if (near(boxes[i], boxes[j], kTieMargin)) {
+          EXPECT_LT(place[j], place[i]) << "trial " << trial;
+        }
         moved += place[j] > place[i];
       }
     EXPECT_GT(moved, 0) << "trial " << trial << ": nothing reordered";

@@ -92,7 +92,9 @@ TEST_F(SceneGlTest, EachLightUploadSetsTheCameraTheSunAndItsSlotsOnItsProgramOnl
     GLfloat time = -1.0f;
     glGetUniformfv(program.handle, glGetUniformLocation(program.handle, "dt"), &time);
     EXPECT_EQ(time, c.time) << "the running time, on water only";
-    if (c.time > 0) EXPECT_EQ(read(program, "pointLights[4].position"), glm::vec3(0.0f)) << "four slots only";
+    if (c.time > 0) {
+      EXPECT_EQ(read(program, "pointLights[4].position"), glm::vec3(0.0f)) << "four slots only";
+    }
   }
   // "lightShader" and "texture": one point light under "pointL", here without "attenuation".
   Shader single = lightProgram("struct Lamp { vec3 color; vec3 position; };\nuniform Lamp pointL;\n",

@@ -70,7 +70,9 @@ TEST_F(Particles, SpawnsFiveHundredPerSecondOfFrameFadesThemAndAOneSecondFrameKi
     // Spawned on the spiral within phase x spread of the centre, then moved one step.
     EXPECT_LE(glm::length(glm::vec2(system.offsets[i].x - v.x * dt, system.offsets[i].z)), 8 * dt + 1e-5f);
     EXPECT_NEAR(system.modelMatrices[i][3].y, v.y * dt, 1e-5f);
-    if (i > 0) EXPECT_GE(glm::distance(emitter, system.offsets[i - 1]), glm::distance(emitter, system.offsets[i]));
+    if (i > 0) {
+      EXPECT_GE(glm::distance(emitter, system.offsets[i - 1]), glm::distance(emitter, system.offsets[i]));
+    }
   }
   EXPECT_LE(system.lives[8], 0.0f) << "free particles after the live ones";
   for (int frame = 0; frame < 30; ++frame) system.update(emitter, dt, 1.0f);
