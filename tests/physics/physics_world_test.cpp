@@ -98,8 +98,8 @@ TEST(PhysicsWorld, StillKinematicPiecesSleepStopWhatHitsThemAndWakeWhatTheyTouch
 }
 
 // A box dropped onto a sleeping box, a fast box onto a thin sleeping shelf and a box sent along a
-// sleeping floor into its wall, all at once. (Alone with the slab, the dropped box sinks into the
-// sleeping one: a fault of the world's own, recorded in the notes, not yet mended.)
+// sleeping floor into its wall, all at once. The dropped box's landing depends on the others being
+// there: alone with the slab, its first bounce gains a sideways speed and it slides off onto the slab.
 TEST(PhysicsWorld, SleepingPiecesAndBoxesStillStopWhatFallsOrSlidesOntoThem) {
   PhysicsWorld world;
   kinematic(world, {0, 1, 0}, {4, 1, 4});
