@@ -2,6 +2,7 @@
 // The physics engine's objects behind PhysicsWorld. Only code inside physics/ includes this.
 #include <btBulletDynamicsCommon.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -38,3 +39,9 @@ inline btVector3 toBtD(const glm::dvec3& v) { return btVector3(btScalar(v.x), bt
 inline btQuaternion toBt(const glm::quat& q) { return btQuaternion(q.x, q.y, q.z, q.w); }
 inline glm::quat toGlm(const btQuaternion& q) { return glm::quat(q.w(), q.x(), q.y(), q.z()); }
 inline btTransform toBt(const Pose& p) { return btTransform(toBt(p.rotation), toBt(p.position)); }
+
+// Every component a number: neither NaN nor infinite.
+template <typename Vec>
+bool finite(const Vec& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}

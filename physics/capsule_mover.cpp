@@ -30,11 +30,6 @@ constexpr int kMaxRecoveryPushes = 4;
 // How far past its reach a sweep is cast, world units.
 constexpr float kPastReach = 1e-3f;
 
-template <typename Vec>
-bool finite(const Vec& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 }  // namespace
 
 std::uint8_t CapsuleMover::move(glm::dvec3& position, const glm::vec3& displacement, float minDistance,

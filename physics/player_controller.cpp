@@ -81,7 +81,7 @@ void PlayerController::resize(float newHeight) {
 }
 
 std::uint8_t PlayerController::move(const glm::vec3& displacement, float minDistance, float /*elapsedTime*/) {
-  if (!std::isfinite(displacement.x) || !std::isfinite(displacement.y) || !std::isfinite(displacement.z)) return 0;
+  if (!finite(displacement)) return 0;
   // Bodies have moved in the last step; the queries must see them where they are now.
   native->world.updateAabbs();
   glm::dvec3 afterRiding(0.0);
