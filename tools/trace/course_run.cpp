@@ -16,8 +16,7 @@ std::string formatted(const char* format, double a, double b = 0.0, double c = 0
 
 CourseRun::CourseRun(int rate, std::ostream* frames, std::ostream* events)
     : rate(rate), dt(1.0f / float(rate)), frames(frames), events(events) {
-  course.controller->setPosition(course.level.startPosition);
-  course.level.reset();
+  course.level.reset();  // stands the player at the start
   const int bodies = course.level.solids.count + course.level.looseBoxes.count + (course.level.boulder.body ? 1 : 0) +
                      (course.level.gate.body ? 1 : 0);
   if (events)
