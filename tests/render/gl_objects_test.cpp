@@ -41,12 +41,6 @@ uniform sampler2D diffuseTexture, specularTexture; out vec4 colour;
 void main() { colour = (texture(diffuseTexture, shade.xy) + texture(specularTexture, shade.xy)) *
                 vec4(materialCoefficients, specularAlpha); })";
 
-GLint integer(GLenum name) {
-  GLint value = 0;
-  glGetIntegerv(name, &value);
-  return value;
-}
-
 // A parameter of the bound texture, or with a level, of that level.
 GLint textureInteger(GLenum name, GLint level = -1) {
   GLint value = 0;

@@ -31,9 +31,8 @@ void GLAPIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const vo
   using Fn = void(GLAPIENTRY*)(GLenum, GLsizei, GLenum, const void*);
   static const auto driver = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "glDrawElements"));
   if (recorder.on) {
-    GLint vertexArray = 0;
-    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
-    recorder.draws.push_back({static_cast<GLuint>(vertexArray), boundTexture(0), boundTexture(1), recorder.binds});
+    recorder.draws.push_back(
+        {static_cast<GLuint>(integer(GL_VERTEX_ARRAY_BINDING)), boundTexture(0), boundTexture(1), recorder.binds});
     recorder.binds = 0;
   }
   driver(mode, count, type, indices);

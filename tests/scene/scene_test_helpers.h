@@ -30,12 +30,6 @@ class SceneGlTest : public GlContextTest {
   }
 };
 
-inline GLint integer(GLenum name) {
-  GLint value = -1;
-  glGetIntegerv(name, &value);
-  return value;
-}
-
 // The 2D texture bound on a texture unit; leaves the active unit as it was.
 inline GLuint boundTexture(int unit) {
   const GLint active = integer(GL_ACTIVE_TEXTURE);

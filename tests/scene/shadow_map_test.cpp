@@ -111,7 +111,8 @@ TEST_F(ShadowMaps, CubeFacesLookAlongTheAxesAndSeeExactlyTheirCube) {
   EXPECT_TRUE(map.cubeVolume().touches(farAway));
 }
 
-TEST_F(ShadowMaps, SunLightSpaceBoxLiesAlongTheDiagonalFromTheFixedEye) {
+// Only matrices: no maps or programs needed.
+TEST(SunShadowMatrix, LightSpaceBoxLiesAlongTheDiagonalFromTheFixedEye) {
   const glm::mat4 lightSpace = sunLightSpaceMatrix();
   const glm::vec3 along = glm::normalize(glm::vec3(0, -1, -1)), middle = kSunShadowEye + along * 150.0f;
   EXPECT_NEAR(toNdc(lightSpace, kSunShadowEye + along * 50.0f).z, -1.0f, 1e-4f);

@@ -18,6 +18,7 @@
 #include "app/game.h"
 #include "app/input.h"
 #include "app/process_objects.h"
+#include "support/gl_context.h"
 
 namespace {
 
@@ -136,8 +137,7 @@ void renderSoak(int frames, int period) {
   double now = 0.0;  // seconds, 10 frames per second of game time
   game.clock = [&now] { return now += 0.1; };
   ASSERT_EQ(game.startUp("assets/settings.ini"), 0);
-  while (glGetError() != GL_NO_ERROR) {
-  }  // start-up is checked elsewhere; this test watches the frames
+  drainGlErrors();  // start-up is checked elsewhere; this test watches the frames
   int firstErrorFrame = -1, firstBadFrame = -1;
   GLenum firstError = GL_NO_ERROR;
   long long warmBytes = 0;

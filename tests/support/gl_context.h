@@ -12,10 +12,16 @@ class GlContextTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-
  public:
   static GLFWwindow* window;
 };
 
 // Reads back the framebuffer's GL error state and clears it; GL_NO_ERROR when all went well.
 GLenum drainGlErrors();
+
+// One integer of the GL state; -1 where the query left it unwritten.
+inline GLint integer(GLenum name) {
+  GLint value = -1;
+  glGetIntegerv(name, &value);
+  return value;
+}
