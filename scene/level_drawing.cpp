@@ -15,12 +15,14 @@
 
 namespace {
 
+void drawTexturedItem(const ObjectList& list, int i) {
+  const glm::vec2& repeat = list.textureRepeats[i];
+  list.geometries[i]->draw(list.diffuseTextures[i], list.specularTextures[i], repeat.x, repeat.y);
+}
+
 void drawTextured(const ObjectList& list) {
-  for (int i = 0; i < list.count; ++i) {
-    if (!list.geometries[i]) continue;
-    const glm::vec2& repeat = list.textureRepeats[i];
-    list.geometries[i]->draw(list.diffuseTextures[i], list.specularTextures[i], repeat.x, repeat.y);
-  }
+  for (int i = 0; i < list.count; ++i)
+    if (list.geometries[i]) drawTexturedItem(list, i);
 }
 
 // The solids and the loose boxes near to far (see draw_order.h). Each of their draws sets its own
@@ -42,12 +44,7 @@ void drawTexturedNearToFar(const ObjectList& first, const ObjectList& second) {
       items.push_back({list, i});
       boxes.push_back(worldBoxOf(geometry->bounds, geometry->modelMatrix));
     }
-  auto drawItem = [](const Item& item) {
-    const ObjectList& list = *item.list;
-    const glm::vec2& repeat = list.textureRepeats[item.index];
-    list.geometries[item.index]->draw(list.diffuseTextures[item.index], list.specularTextures[item.index], repeat.x,
-                                      repeat.y);
-  };
+  auto drawItem = [](const Item& item) { drawTexturedItem(*item.list, item.index); };
   for (int i : nearToFarOrder(boxes, sceneDrawOrder.eye)) drawItem(items[static_cast<size_t>(i)]);
 
   auto programOf = [](const Item& item) -> const void* {
