@@ -11,7 +11,6 @@ class ViewCulling {
   // filter's memory (bind_filter.h), since whatever ran outside may have bound anything.
   void beginVolume(const Frustum& volume);
   void endVolume();
-  bool volumeActive() const { return active; }
   // True when an object with these local bounds may touch the current volume. While a shadow
   // survey runs (shadow_survey.h), every object is reported hidden and those inside are surveyed.
   bool visible(const BoundingSphere& localBounds, const glm::mat4& modelMatrix) const;
