@@ -52,7 +52,7 @@ int Game::startUp(const std::string& settingsPath) {
   glfwWindowHint(GLFW_REFRESH_RATE, settings.refreshRate);
   glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
   // Scaled down, the scene's own target holds the samples; the window only receives the blit.
-  glfwWindowHint(GLFW_SAMPLES, settings.renderScale < 1.0f ? 0 : settings.samples);
+  glfwWindowHint(GLFW_SAMPLES, ScaledTarget::scales(settings.renderScale) ? 0 : settings.samples);
   window = glfwCreateWindow(settings.width, settings.height, settings.title.c_str(),
                             settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr, nullptr);
   if (!window) return fail("Failed to create window", true);

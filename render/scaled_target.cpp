@@ -22,10 +22,9 @@ void ScaledTarget::setUp(int winWidth, int winHeight, float scale, int samples) 
   windowHeight = winHeight;
   drawWidth = winWidth;
   drawHeight = winHeight;
-  if (scale >= 1.0f) return;
+  if (!scales(scale)) return;
   drawWidth = std::max(1, static_cast<int>(std::lround(winWidth * scale)));
   drawHeight = std::max(1, static_cast<int>(std::lround(winHeight * scale)));
-  sampleCount = samples;
 
   // The window's own format: 8-bit colour, 24-bit depth.
   colour = makeRenderbuffer(GL_RGBA8, samples, drawWidth, drawHeight);
@@ -62,7 +61,7 @@ void ScaledTarget::begin() {
 void ScaledTarget::present() {
   if (!active()) return;
   GLuint source = framebuffer;
-  if (sampleCount > 0) {
+  if (resolveFramebuffer) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
     glBlitFramebuffer(0, 0, drawWidth, drawHeight, 0, 0, drawWidth, drawHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);

@@ -15,6 +15,8 @@ class ScaledTarget {
   ScaledTarget(const ScaledTarget&) = delete;
   ScaledTarget& operator=(const ScaledTarget&) = delete;
 
+  // Whether a scale draws into a target of its own; at 1 the scene goes straight to the window.
+  static bool scales(float scale) { return scale < 1.0f; }
   // The reduced size is the window's times `scale`, rounded, at least one pixel.
   void setUp(int windowWidth, int windowHeight, float scale, int samples);
   void release();
@@ -32,7 +34,6 @@ class ScaledTarget {
  private:
   int windowWidth = 0, windowHeight = 0;
   int drawWidth = 0, drawHeight = 0;
-  int sampleCount = 0;
   GLuint framebuffer = 0, colour = 0, depth = 0;
   GLuint resolveFramebuffer = 0, resolveColour = 0;  // only when multisampled
 };
