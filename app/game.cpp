@@ -129,10 +129,11 @@ void Game::makeScene() {
   camera->debug = settings.debug;
   if (settings.debug) glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
 
-  // 24-25. Shadow maps: the sun's and one cube map for each torch slot 1 to 4.
-  sunShadow.setUp2D();
+  // 24-25. Shadow maps: the sun's and one cube map for each torch slot 1 to 4, each only where the
+  // settings draw it (the four cubes alone take about 96 MiB).
+  if (settings.sunShadow()) sunShadow.setUp2D();
   for (int k = 0; k < 4; ++k) {
-    cubeShadows[k].setUpCube();
+    if (settings.torchShadows()) cubeShadows[k].setUpCube();
     cubeShadows[k].computeCubeMatrices(level.activeLights[k + 1].position, kCubeNearPlane, kCubeFarPlane);
   }
 
