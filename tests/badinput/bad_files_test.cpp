@@ -14,6 +14,7 @@
 #include "app/settings.h"
 #include "render/model.h"
 #include "render/texture.h"
+#include "support/dds_bytes.h"
 
 namespace {
 
@@ -26,21 +27,6 @@ std::string tempFile(const std::string& name, const std::string& bytes) {
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string le32(uint32_t v) {
-  return std::string{char(v & 255), char(v >> 8 & 255), char(v >> 16 & 255), char(v >> 24 & 255)};
-}
-
-// "DDS " and a 124-byte header of the given size and code, then dataBytes bytes of blocks.
-std::string ddsFile(uint32_t width, uint32_t height, const char* fourCc, uint32_t linearSize, size_t dataBytes) {
-  std::string header(124, '\0');
-  header.replace(0, 4, le32(124));
-  header.replace(8, 4, le32(height));
-  header.replace(12, 4, le32(width));
-  header.replace(16, 4, le32(linearSize));
-  header.replace(80, 4, fourCc);
-  return "DDS " + header + std::string(dataBytes, '\x5a');
 }
 
 Mesh importObj(const std::string& text) {
@@ -79,15 +65,15 @@ TEST(BadDds, TruncatedOrLyingFilesAreRefused) {
       wood.substr(0, 70), "",           // cut inside the header, and an empty file
       // A header that claims 65535 x 65535 (2 GB of blocks) over 64 bytes of data: refused before
       // any allocation of that size.
-      ddsFile(65535, 65535, "DXT5", 0xFFFFFFFFu, 64),
-      ddsFile(8, 8, "DXT1", 16, 32),  // a linear size short of the blocks: the upload would read past it
-      ddsFile(0, 4, "DXT1", 8, 8), ddsFile(4, 4, "ATI2", 16, 16)};  // width of zero, unknown code
+      ddsBytes(65535, 65535, "DXT5", 0xFFFFFFFFu, 64),
+      ddsBytes(8, 8, "DXT1", 16, 32),  // a linear size short of the blocks: the upload would read past it
+      ddsBytes(0, 4, "DXT1", 8, 8), ddsBytes(4, 4, "ATI2", 16, 16)};  // width of zero, unknown code
   for (const std::string& bytes : refused) {
     const DdsImage image = loadDds(tempFile("refused.dds", bytes).c_str());
     EXPECT_TRUE(image.pixels == nullptr && image.width == 0u) << &bytes - refused;
   }
   // A sound 5 x 3 DXT5 file needs two blocks across and one down.
-  DdsImage ok = loadDds(tempFile("ok.dds", ddsFile(5, 3, "DXT5", 32, 32)).c_str());
+  DdsImage ok = loadDds(tempFile("ok.dds", ddsBytes(5, 3, "DXT5", 32, 32)).c_str());
   ASSERT_NE(ok.pixels, nullptr);
   EXPECT_EQ(ok.byteSize, 32u);
   EXPECT_EQ(ok.format, static_cast<GLenum>(GL_COMPRESSED_RGBA_S3TC_DXT5_EXT));

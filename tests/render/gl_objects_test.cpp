@@ -1,6 +1,5 @@
 // The render classes in one real context: what each uploads, leaves bound and prints.
 #include <gtest/gtest.h>
-#include <stb_dxt.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include "render/shader.h"
 #include "render/text_renderer.h"
 #include "render/texture.h"
+#include "support/dds_bytes.h"
 #include "support/gl_context.h"
 
 namespace fs = std::filesystem;
@@ -87,20 +87,6 @@ class RenderGl : public GlContextTest {
   fs::path root, build = fs::current_path();
 };
 
-// One-level DDS bytes of opaque red blocks; the header's fields are written as given.
-std::string makeDds(uint32_t width, uint32_t height, const char* code, uint32_t linearSize, size_t dataBytes,
-                    const char* magic = "DDS ") {
-  std::string bytes(128, '\0');
-  const uint32_t fields[3] = {height, width, linearSize};  // at offsets 12, 16, 20
-  bytes.replace(0, 4, magic).replace(84, 4, code).replace(12, 12, reinterpret_cast<const char*>(fields), 12);
-  const size_t block = std::string(code) == "DXT1" ? 8 : 16;
-  unsigned char source[64], compressed[16];
-  for (int p = 0; p < 64; ++p) source[p] = p % 4 == 0 || p % 4 == 3 ? 255 : 0;
-  stb_compress_dxt_block(compressed, source, block == 16, STB_DXT_HIGHQUAL);
-  for (size_t i = 0; i < dataBytes; ++i) bytes.push_back(static_cast<char>(compressed[i % block]));
-  return bytes;
-}
-
 }  // namespace
 
 // The whole chain of the baked files is checked where they are read back; here the reader's own rules.
@@ -109,11 +95,11 @@ TEST_F(RenderGl, DdsFilesAreSizedInBlocksUploadedCompressedAndRefusedSilentlyWhe
   const struct {
     std::string bytes;
     std::vector<uint32_t> formatSizeWidthHeight;  // all 0: refused
-  } cases[] = {{makeDds(256, 256, "DXT5", 65536, 65536), {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 65536, 256, 256}},
-               {makeDds(5, 3, "DXT1", 16, 16), {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 16, 5, 3}},
-               {makeDds(1, 1, "DXT3", 16, 16), {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16, 1, 1}},
-               {makeDds(4, 4, "DXT1", 8, 8, "DDSX"), {0, 0, 0, 0}},
-               {makeDds(4, 4, "DXT1", 0xFFFFFFFFu, 8), {0, 0, 0, 0}}};
+  } cases[] = {{ddsBytes(256, 256, "DXT5", 65536, 65536), {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 65536, 256, 256}},
+               {ddsBytes(5, 3, "DXT1", 16, 16), {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 16, 5, 3}},
+               {ddsBytes(1, 1, "DXT3", 16, 16), {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16, 1, 1}},
+               {ddsBytes(4, 4, "DXT1", 8, 8, "DDSX"), {0, 0, 0, 0}},
+               {ddsBytes(4, 4, "DXT1", 0xFFFFFFFFu, 8), {0, 0, 0, 0}}};
   testing::internal::CaptureStdout();
   for (const auto& c : cases) {
     std::ofstream("assets/textures/t.dds", std::ios::binary) << c.bytes;
